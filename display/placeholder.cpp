@@ -1,0 +1,2 @@
+// Placeholder until the display layer lands.
+namespace tavrik {}

@@ -1,0 +1,162 @@
+// The session record: everything the program knows about the test in progress, the screen
+// geometry the frame loop computes for the scoring and the mouse, and the seams (random numbers,
+// time of day, pointer, error messages) that tests replace. Plain C++: no SDL in here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tavrik {
+
+// The record keeps the original's word sizes: counters, codes and flags are 16-bit, measured
+// sprite sizes and the screen centre are single precision, everything computed is double.
+using Integer = std::int16_t;
+using Single = float;
+
+// Local calendar date and time of day, as the report and the reseeding read it.
+struct LocalTime {
+  int year = 2000;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+};
+
+// Everything the procedures need from outside the record. The defaults are the real ones;
+// tests install fakes so that every level can be replayed exactly.
+struct SessionServices {
+  // Uniform random real in [0, 1).
+  std::function<double()> Rnd;
+  // Reseeds the generator from a time of day given as seconds since midnight.
+  std::function<void(double seconds_since_midnight)> Randomize;
+  // Current local date and time.
+  std::function<LocalTime()> Now;
+  // Shows (true) or hides (false) the system mouse pointer.
+  std::function<void(bool visible)> ShowCursor;
+  // Tells the examiner about a failure that the program survives (UTF-8 text).
+  std::function<void(const std::string& message)> ShowError;
+};
+
+// The default services: a Mersenne Twister for Rnd/Randomize, the system clock for Now, stderr
+// for ShowError, and a pointer switch that does nothing.
+SessionServices DefaultServices();
+
+// Seconds since local midnight, with the fraction, as the generator is reseeded from.
+double SecondsSinceMidnight(const LocalTime& t);
+
+// Screen phases (ScreenState) and menu levels (MenuLevel).
+enum : Integer {
+  kScreenMenu = -2,
+  kScreenNameEntry = -1,
+  kScreenWaiting = 0,
+  kScreenRunning = 1,
+};
+enum : Integer {
+  kMenuLevelMenu = -1,
+  kMenuLevelName = 0,
+  kMenuLevelTest = 1,
+};
+// TestKind values.
+enum : Integer {
+  kTestCircular = 1,
+  kTestLinear = 2,
+  kTestFlash = 3,
+};
+
+// Result cells are "1 " for a hit and "0 " otherwise; row 0 and column 0 are never used.
+using ResultTable = std::array<std::array<std::string, 11>, 5>;
+
+struct SessionState {
+  SessionState();
+
+  SessionServices services;
+
+  // --- Session phase and identity.
+  Integer ScreenState = 0;  // -2 menu, -1 name entry, 0 waiting for Space, 1 running
+  Integer MenuLevel = 0;    // -1 menu, 0 name entry, 1 test under way
+  Integer TestKind = 0;     // 1 circular, 2 linear, 3 flash; kept across tests
+  // The subject's name as typed, in Windows-1251 bytes, outer blanks included.
+  std::string SubjectName;
+  // -1 while the frame loop runs; 0 ends the program after the current frame.
+  Integer Running = 0;
+
+  // --- Levels and cycles.
+  Integer Level = 0;
+  Integer LevelCount = 0;
+  Integer Cycle = 0;
+  Integer CyclesPerLevel = 0;
+  Integer FlashesPerLevel = 0;
+
+  // --- Stimulus.
+  double Phase = 0;  // degrees (moving tests) or flash clock units (flash test)
+  double Angle = 0;  // Phase in radians, computed with Pi below
+  double Pi = 0;     // exactly 3.14 once a level is set up; it shapes the path
+  double Speed = 0;  // Phase step per frame
+  Integer Direction = 0;
+  std::array<Integer, 21> DirectionTable{};  // entries 1..10 or 1..20 used
+  Integer FlashOn = 0;
+  Integer FlashNumber = 0;
+  double FlashStart = 0;
+  double FlashEnd = 0;
+  Integer FlashDelayMin = 0;
+  Integer FlashDelaySpread = 0;
+  Integer FlashLengthMin = 0;
+  Integer FlashLengthSpread = 0;
+
+  // --- Responses and results.
+  Integer LeftLatch = 0;
+  Integer RightLatch = 0;
+  Integer LeftKeyHeld = 0;
+  Integer RightKeyHeld = 0;
+  Integer LeftHitsLevel = 0;
+  Integer RightHitsLevel = 0;
+  Integer LeftHitsTotal = 0;
+  Integer RightHitsTotal = 0;
+  ResultTable LeftResults;
+  ResultTable RightResults;
+  Integer RowIndex = 0;  // shared loop counters of the form's procedures
+  Integer ColIndex = 0;
+
+  // --- Folders (UTF-8 paths ending in a separator).
+  std::string GraphicsDir;
+  std::string ReportDir;
+
+  // --- Measured and derived sprite sizes, in pixels, single precision, possibly fractional.
+  Single CursorHeight = 0, CursorWidth = 0;
+  Single StripHeight = 0, StripWidth = 0;
+  Single IndicatorHeight = 0, IndicatorCellWidth = 0;
+  Single BallHeight = 0, BallWidth = 0;
+  Single ButtonCellHeight = 0, ButtonCellWidth = 0;
+  Single FrameHeight = 0, FrameCellWidth = 0;
+  Single TextHeight = 0, TextWidth = 0, TextCellHeight = 0, TextCellWidth = 0;
+
+  // --- Geometry fixed before the first frame.
+  Single CenterX = 0, CenterY = 0;
+  double TrackRadius = 0;
+
+  // --- Geometry written by the frame loop for the frame on the screen.
+  double TargetX = 0, TargetY = 0;
+  double BallX = 0, BallY = 0;
+  double LeftFrameX = 0, RightFrameX = 0;
+  Integer IndicatorCell = 0;
+  std::array<Single, 4> ButtonX{}, ButtonY{};  // index 1..3 used
+  int PointerX = 0, PointerY = 0;
+
+  // --- Mouse.
+  std::array<Integer, 4> ButtonLit{};  // index 1..3 used
+  Single MouseX = 0, MouseY = 0;
+
+  // --- Scratch of the text renderer and the report writer.
+  int TextCharIndex = 0;
+  std::string ReportLine;
+};
+
+// Puts the session back into the menu with fresh results. Leaves TestKind, SubjectName, the
+// geometry and the stimulus values other than FlashNumber and the flash timing alone.
+void ResetSession(SessionState& s);
+
+}  // namespace tavrik

@@ -1,0 +1,2 @@
+// Placeholder entry point while the shell is being built.
+int main() { return 0; }

@@ -1,0 +1,34 @@
+// Case-insensitive lookup of the program's file and folder names.
+#include "engine/path_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tavrik {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PathLookup, FoldsLatinAndCyrillic) {
+  EXPECT_EQ(FoldCase("Курсор.Bmp"), FoldCase("курсор.bmp"));
+  EXPECT_EQ(FoldCase("ГРАФИКА"), "графика");
+  EXPECT_EQ(FoldCase("ЁЖ"), "ёж");
+  EXPECT_EQ(FoldCase("日本.BMP"), "日本.bmp");
+}
+
+TEST(PathLookup, FindsAFileWhateverItsCase) {
+  const fs::path dir = fs::temp_directory_path() / "tavrik_path_lookup";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / fs::u8path("КУРСОР.bmp")) << "x";
+  const std::string base = dir.u8string() + "/";
+  EXPECT_EQ(ResolveCaseInsensitive(base, "Курсор.Bmp"), base + "КУРСОР.bmp");
+  EXPECT_EQ(ResolveCaseInsensitive(base, "Шарик.bmp"), base + "Шарик.bmp");  // absent: as asked
+  EXPECT_EQ(ResolveCaseInsensitive(base + "nowhere/", "a"), base + "nowhere/a");
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace tavrik
