@@ -1,2 +1,62 @@
-// Placeholder entry point while the shell is being built.
-int main() { return 0; }
+// The program: start-up, then one pass of the frame loop per displayed frame until Esc on the
+// menu. Built twice, as Tavrik1 (16 bits per pixel) and Tavrik2 (32 bits per pixel).
+#include <SDL.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "input/sdl_events.h"
+#include "shell/form.h"
+
+#ifndef TAVRIK_DEPTH
+#error "TAVRIK_DEPTH must be 16 or 32"
+#endif
+
+namespace {
+
+// Standard error always; a message box too where a display exists. The full-screen window is
+// moved out of the way first, or the box could open behind it.
+void ShowFatal(tavrik::Form1& f, const std::string& message) {
+  std::fprintf(stderr, "Tavrik: %s\n", message.c_str());
+  if (SDL_Window* window = f.display.Window()) {
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_HideWindow(window);
+  }
+  SDL_ShowCursor(SDL_ENABLE);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrik", message.c_str(), nullptr);
+}
+
+}  // namespace
+
+int main(int, char**) {
+  using namespace tavrik;
+  static Form1 f;  // the one form; lives until the program ends
+  f.s.services.ShowCursor = [](bool visible) {
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  };
+  f.s.services.ShowError = [](const std::string& message) {
+    std::fprintf(stderr, "Tavrik: %s\n", message.c_str());
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrik", message.c_str(), f.display.Window());
+  };
+
+  std::error_code ec;
+  const std::string base = std::filesystem::current_path(ec).u8string();
+  if (ec) {
+    std::fprintf(stderr, "Tavrik: cannot read the current folder: %s\n", ec.message().c_str());
+    return 1;
+  }
+  try {
+    StartUp(f, base, TAVRIK_DEPTH, DisplayTarget::kScreen);
+    while (f.s.Running == -1) {
+      DoEvents(f.s);
+      ComposeFrame(f);
+      f.display.Flip();
+    }
+  } catch (const DisplayError& e) {
+    ShowFatal(f, e.what());
+    return 1;
+  }
+  return 0;
+}

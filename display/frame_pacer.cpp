@@ -1,0 +1,111 @@
+// Frame pacing: probe, then trust vertical sync or hold presents to a monotonic clock.
+#include "display/frame_pacer.h"
+
+#include <sys/prctl.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+namespace tavrik {
+
+std::int64_t MonotonicNowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+void SleepUntilNs(std::int64_t deadline_ns) {
+  timespec ts{};
+  ts.tv_sec = static_cast<time_t>(deadline_ns / 1'000'000'000);
+  ts.tv_nsec = static_cast<long>(deadline_ns % 1'000'000'000);
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+  }
+}
+
+FramePacer::FramePacer() : FramePacer(MonotonicNowNs, SleepUntilNs) {}
+
+FramePacer::FramePacer(NowFn now, SleepUntilFn sleep_until)
+    : now_(std::move(now)), sleep_until_(std::move(sleep_until)) {}
+
+void FramePacer::Start(double refresh_hz) {
+  if (!(refresh_hz >= 20.0 && refresh_hz <= 500.0)) refresh_hz = 60.0;
+  period_ns_ = static_cast<std::int64_t>(1e9 / refresh_hz + 0.5);
+  mode_ = Mode::kProbing;
+  last_present_ns_ = -1;
+  deadline_ns_ = -1;
+  probe_count_ = 0;
+  early_run_ = 0;
+  // The kernel may otherwise defer our wake-ups by 50 microseconds to batch timers.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
+
+void FramePacer::BeforePresent() {
+  if (mode_ != Mode::kTimer) return;
+  const std::int64_t now = now_();
+  if (deadline_ns_ < 0 || now > deadline_ns_ + period_ns_ / 2) {
+    // Late by more than half a frame (a stall, or the switch into timer mode): this frame goes
+    // out now and the ticks restart from here instead of rushing to catch up.
+    deadline_ns_ = now;
+    return;
+  }
+  if (now < deadline_ns_) sleep_until_(deadline_ns_);
+}
+
+void FramePacer::AfterPresent() {
+  const std::int64_t now = now_();
+  const std::int64_t interval = last_present_ns_ < 0 ? -1 : now - last_present_ns_;
+  last_present_ns_ = now;
+  switch (mode_) {
+    case Mode::kProbing:
+      if (interval >= 0) probe_intervals_[probe_count_++] = interval;
+      if (probe_count_ == kProbeFrames) Decide();
+      break;
+    case Mode::kVsync:
+      // Presents that return well before a refresh period has passed mean the wait is gone.
+      early_run_ = interval >= 0 && interval < period_ns_ / 2 ? early_run_ + 1 : 0;
+      if (early_run_ >= 8) {
+        mode_ = Mode::kTimer;
+        deadline_ns_ = -1;
+        reason_ = "presents stopped waiting for the refresh";
+        std::fprintf(stderr, "%s\n", Describe().c_str());
+      }
+      break;
+    case Mode::kTimer:
+      deadline_ns_ += period_ns_;
+      break;
+  }
+}
+
+void FramePacer::Decide() {
+  // The median ignores the odd slow frame (a page fault, the window appearing).
+  std::int64_t sorted[kProbeFrames];
+  std::copy(probe_intervals_, probe_intervals_ + kProbeFrames, sorted);
+  std::nth_element(sorted, sorted + kProbeFrames / 2, sorted + kProbeFrames);
+  const std::int64_t median = sorted[kProbeFrames / 2];
+  if (median >= period_ns_ * 3 / 4) {
+    mode_ = Mode::kVsync;
+    // A display that refreshes at another rate than it reports: keep its real period for the
+    // case that vertical sync is lost later.
+    if (median < period_ns_ * 2) period_ns_ = median;
+    reason_ = "presents wait for the display's refresh";
+  } else {
+    mode_ = Mode::kTimer;
+    deadline_ns_ = -1;
+    reason_ = "the driver does not wait for the refresh";
+  }
+}
+
+std::string FramePacer::Describe() const {
+  char line[200];
+  const char* how = mode_ == Mode::kVsync   ? "vertical sync"
+                    : mode_ == Mode::kTimer ? "monotonic timer"
+                                            : "measuring";
+  std::snprintf(line, sizeof line, "frame pacing: %s at %.2f Hz (%s)", how, refresh_hz(),
+                reason_.c_str());
+  return line;
+}
+
+}  // namespace tavrik

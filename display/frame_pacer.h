@@ -1,0 +1,67 @@
+// Keeps the frame loop at one pass per display refresh. Frames are the program's only clock, so
+// a test must never run faster than the display, whatever the driver does with vertical sync.
+//
+// The first frames after start-up (the menu, where nothing is timed) measure whether presenting
+// waits for the refresh. If it does, the pacer only watches: should presents start returning early
+// later (a driver or compositor that drops vertical sync), it takes over. If it does not, the pacer
+// holds each present back to the next tick of a monotonic clock at the refresh rate, with absolute
+// deadlines so that the error of one frame never carries into the next.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tavrik {
+
+class FramePacer {
+ public:
+  enum class Mode { kProbing, kVsync, kTimer };
+
+  // Nanoseconds of a monotonic clock, and an absolute sleep on the same clock. Replaceable so
+  // that the decisions can be tested with a simulated display.
+  using NowFn = std::function<std::int64_t()>;
+  using SleepUntilFn = std::function<void(std::int64_t)>;
+
+  FramePacer();
+  FramePacer(NowFn now, SleepUntilFn sleep_until);
+
+  // Starts pacing for a display of `refresh_hz` (60 when the display does not say).
+  void Start(double refresh_hz);
+
+  // Called just before the back buffer is presented; in timer mode it waits for the deadline.
+  void BeforePresent();
+
+  // Called just after the present returned; measures and, while probing, decides.
+  void AfterPresent();
+
+  Mode mode() const { return mode_; }
+  double refresh_hz() const { return 1e9 / static_cast<double>(period_ns_); }
+  std::int64_t period_ns() const { return period_ns_; }
+
+  // One line for standard error saying how frames are paced.
+  std::string Describe() const;
+
+  // Frames measured before the decision.
+  static constexpr int kProbeFrames = 20;
+
+ private:
+  void Decide();
+
+  NowFn now_;
+  SleepUntilFn sleep_until_;
+  Mode mode_ = Mode::kProbing;
+  std::int64_t period_ns_ = 16'666'667;
+  std::int64_t last_present_ns_ = -1;
+  std::int64_t deadline_ns_ = -1;
+  int probe_count_ = 0;
+  std::int64_t probe_intervals_[kProbeFrames] = {};
+  int early_run_ = 0;  // consecutive early presents while trusting vertical sync
+  std::string reason_;
+};
+
+// The real clock and sleep: CLOCK_MONOTONIC with clock_nanosleep(TIMER_ABSTIME).
+std::int64_t MonotonicNowNs();
+void SleepUntilNs(std::int64_t deadline_ns);
+
+}  // namespace tavrik

@@ -1,2 +1,0 @@
-// Placeholder until the display layer lands.
-namespace tavrik {}

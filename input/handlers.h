@@ -1,0 +1,36 @@
+// The keyboard and mouse handlers of the form. They run between frames, each to its end, and
+// work only on the session record: plain C++, so tests drive them directly. input/sdl_events.h
+// turns the platform's events into these calls.
+#pragma once
+
+#include "engine/session_state.h"
+
+namespace tavrik {
+
+// Character codes of the keys with a meaning of their own.
+enum : int {
+  kCodeBackspace = 8,
+  kCodeEnter = 13,
+  kCodeEsc = 27,
+  kCodeSpace = 32,
+};
+
+// A key went down. Nothing happens: typed characters arrive through KeyPress.
+void KeyDown(SessionState& s, int key_code, int shift);
+
+// A character was typed (repeated while a key is held), as its Windows-1251 code 0..255: edits
+// and accepts the name, starts levels, abandons a test or quits, and hands the two hand keys to
+// the scoring.
+void KeyPress(SessionState& s, int code);
+
+// A key went up: whichever key it was, neither hand key counts as held any more.
+void KeyUp(SessionState& s, int key_code, int shift);
+
+// A mouse button went down at (x, y) of the 800 by 600 image: on the menu, a press inside a
+// button chooses that button's test.
+void MouseDown(SessionState& s, int button, int shift, Single x, Single y);
+
+// The mouse moved to (x, y): the pointer follows, and the button under it lights up.
+void MouseMove(SessionState& s, int button, int shift, Single x, Single y);
+
+}  // namespace tavrik

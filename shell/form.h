@@ -1,0 +1,53 @@
+// The program's one form: the session record, the display and the seven sprites of the catalogue,
+// with start-up, the frame composition and the bitmap text that work on them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "display/display.h"
+#include "engine/session_state.h"
+
+namespace tavrik {
+
+struct Form1 {
+  SessionState s;
+  DisplayDevice display;
+  SpriteSurface CursorSprite;
+  SpriteSurface StripSprite;
+  SpriteSurface IndicatorSprite;
+  SpriteSurface BallSprite;
+  SpriteSurface ButtonsSprite;
+  SpriteSurface FrameSprite;
+  SpriteSurface TextSprite;
+};
+
+enum class DisplayTarget {
+  kScreen,     // take the whole screen
+  kOffscreen,  // back buffer only (tests, benchmarks)
+};
+
+// Start-up: folders under `base_dir` (the start folder, without a trailing separator), the
+// session reset, the display at `bits_per_pixel`, the seven sprites measured and loaded, the
+// system pointer hidden, and the geometry fixed before the first frame. Throws DisplayError
+// naming the file and the cause when a bitmap is missing or broken.
+void StartUp(Form1& f, const std::string& base_dir, int bits_per_pixel, DisplayTarget target);
+
+// Draws Windows-1251 `text` from the font strip. With `centred` = 1 the text is centred on the
+// screen and (x, y) is an offset from there; otherwise (x, y) is its top-left corner. Positions
+// are computed wide enough that no text length can overflow them; glyphs that would reach past
+// the screen are simply not drawn.
+void DrawText(Form1& f, std::string_view text, int x, int y, int centred);
+
+// One frame between the event pump and the flip: clear, compose the screen of the session's
+// state, advance a running level by one step and close a level whose cycles are done.
+void ComposeFrame(Form1& f);
+
+// The sign-place form of a whole number: a blank (or a minus sign), then its digits.
+std::string SignPlace(long value);
+
+// Rounds to the nearest integer, ties to even, and keeps the result inside 32 bits.
+std::int32_t RoundToInt32(double value);
+
+}  // namespace tavrik
