@@ -1,0 +1,1044 @@
+// make_graphics: draws the seven bitmaps that ship with the reaction tester (pointer, strip,
+// indicators, ball, menu buttons, target frames, font strip) and writes them as 24-bit Windows
+// bitmaps. The shapes are drawn from distance functions with one pixel of antialiasing; the
+// letters come from the DejaVu fonts through FreeType. The output is deterministic, so the
+// committed bitmaps can be checked against a fresh run.
+//
+//   make_graphics <folder>             writes the seven bitmaps into <folder>
+//   make_graphics --preview <folder>   also composes the menu and test screens the way the
+//                                      program does, at 32 bits and as a 16-bit display shows them
+//   make_graphics --check <folder>     checks the bitmaps in <folder> (sizes, colour keys) and
+//                                      that two runs of the generator agree byte for byte
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+constexpr const char* kMonoBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf";
+constexpr const char* kSansBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+constexpr double kPi = 3.14159265358979323846;
+
+// ---------------------------------------------------------------------------------------------
+// Pixels and colours
+
+struct Rgb {
+  std::uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+// Colours are mixed in floating point, 0..255 per channel, and rounded once when stored.
+struct Col {
+  double r = 0, g = 0, b = 0;
+};
+
+Col operator*(Col c, double k) {
+  return {c.r * k, c.g * k, c.b * k};
+}
+Col operator+(Col a, Col b) {
+  return {a.r + b.r, a.g + b.g, a.b + b.b};
+}
+Col Mix(Col a, Col b, double t) {
+  return a * (1 - t) + b * t;
+}
+Col Hex(std::uint32_t v) {
+  return {double((v >> 16) & 255), double((v >> 8) & 255), double(v & 255)};
+}
+
+std::uint8_t ToByte(double v) {
+  return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 255.0)));
+}
+Rgb ToRgb(Col c) {
+  return {ToByte(c.r), ToByte(c.g), ToByte(c.b)};
+}
+Col ToCol(Rgb p) {
+  return {double(p.r), double(p.g), double(p.b)};
+}
+
+double Clamp01(double v) {
+  return std::clamp(v, 0.0, 1.0);
+}
+double SmoothStep(double a, double b, double x) {
+  const double t = Clamp01((x - a) / (b - a));
+  return t * t * (3 - 2 * t);
+}
+
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kWhite{255, 255, 255};
+
+struct Image {
+  int w = 0, h = 0;
+  std::vector<Rgb> px;
+  Image() = default;
+  Image(int width, int height, Rgb fill = kBlack)
+      : w(width), h(height), px(std::size_t(width) * height, fill) {}
+  Rgb& at(int x, int y) { return px[std::size_t(y) * w + x]; }
+  const Rgb& at(int x, int y) const { return px[std::size_t(y) * w + x]; }
+  bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < w && y < h; }
+  // Paints colour c over the pixel with coverage a.
+  void Blend(int x, int y, Col c, double a) {
+    if (!inside(x, y) || a <= 0) return;
+    Rgb& p = at(x, y);
+    p = ToRgb(Mix(ToCol(p), c, Clamp01(a)));
+  }
+};
+
+// A plane of coverage values 0..1, the intermediate form of shapes and letters.
+struct Plane {
+  int w = 0, h = 0;
+  std::vector<double> v;
+  Plane(int width, int height) : w(width), h(height), v(std::size_t(width) * height, 0.0) {}
+  double at(int x, int y) const {
+    return (x < 0 || y < 0 || x >= w || y >= h) ? 0.0 : v[std::size_t(y) * w + x];
+  }
+  double& ref(int x, int y) { return v[std::size_t(y) * w + x]; }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Distance functions (negative inside). Pixel (x, y) is sampled at its centre (x + 0.5, y + 0.5),
+// and a distance d gives the coverage 0.5 - d, so straight edges get one pixel of antialiasing.
+
+using Sdf = std::function<double(double, double)>;
+
+double Coverage(double d) {
+  return Clamp01(0.5 - d);
+}
+
+Sdf RoundBox(double cx, double cy, double hx, double hy, double r) {
+  return [=](double x, double y) {
+    const double qx = std::fabs(x - cx) - (hx - r);
+    const double qy = std::fabs(y - cy) - (hy - r);
+    const double ox = std::max(qx, 0.0), oy = std::max(qy, 0.0);
+    return std::hypot(ox, oy) + std::min(std::max(qx, qy), 0.0) - r;
+  };
+}
+
+Sdf Circle(double cx, double cy, double r) {
+  return [=](double x, double y) { return std::hypot(x - cx, y - cy) - r; };
+}
+
+Sdf Ring(double cx, double cy, double r, double thickness) {
+  return
+      [=](double x, double y) { return std::fabs(std::hypot(x - cx, y - cy) - r) - thickness / 2; };
+}
+
+// A stroke of the given width along the segment a-b, with round ends.
+Sdf Capsule(double ax, double ay, double bx, double by, double width) {
+  return [=](double x, double y) {
+    const double px = x - ax, py = y - ay, dx = bx - ax, dy = by - ay;
+    const double t = Clamp01((px * dx + py * dy) / (dx * dx + dy * dy));
+    return std::hypot(px - dx * t, py - dy * t) - width / 2;
+  };
+}
+
+struct Pt {
+  double x, y;
+};
+
+// Exact distance to a closed polygon, with the sign from the even-odd rule.
+Sdf Polygon(std::vector<Pt> v) {
+  return [v](double x, double y) {
+    double best = 1e9;
+    bool in = false;
+    for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++) {
+      const Pt a = v[j], b = v[i];
+      const double ex = b.x - a.x, ey = b.y - a.y, wx = x - a.x, wy = y - a.y;
+      const double t = Clamp01((wx * ex + wy * ey) / (ex * ex + ey * ey));
+      best = std::min(best, std::hypot(wx - ex * t, wy - ey * t));
+      if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * ex / ey) in = !in;
+    }
+    return in ? -best : best;
+  };
+}
+
+Sdf Union(Sdf a, Sdf b) {
+  return [=](double x, double y) { return std::min(a(x, y), b(x, y)); };
+}
+Sdf Subtract(Sdf a, Sdf b) {
+  return [=](double x, double y) { return std::max(a(x, y), -b(x, y)); };
+}
+
+// Paints a shape in a colour that may vary over the image.
+void Paint(Image& img, const Sdf& shape, const std::function<Col(double, double)>& colour,
+           double opacity = 1.0) {
+  for (int y = 0; y < img.h; ++y) {
+    for (int x = 0; x < img.w; ++x) {
+      const double cx = x + 0.5, cy = y + 0.5;
+      const double a = Coverage(shape(cx, cy)) * opacity;
+      if (a > 0) img.Blend(x, y, colour(cx, cy), a);
+    }
+  }
+}
+void Paint(Image& img, const Sdf& shape, Col colour, double opacity = 1.0) {
+  Paint(
+      img, shape, [colour](double, double) { return colour; }, opacity);
+}
+
+// Paints a plane of coverage in one colour, placed at (ox, oy).
+void PaintPlane(Image& img, const Plane& p, int ox, int oy, Col colour) {
+  for (int y = 0; y < p.h; ++y)
+    for (int x = 0; x < p.w; ++x) img.Blend(ox + x, oy + y, colour, p.at(x, y));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Colour keys. A 16-bit display keeps 5 or 6 bits per channel: a colour whose channels are all
+// below 16 could come out as black, and one whose channels are all above 0xF0 as white, and so
+// turn transparent. Every visible pixel keeps clear of its sprite's key.
+
+void FinishBlackKeyed(Image& img) {
+  for (Rgb& p : img.px)
+    if (std::max({p.r, p.g, p.b}) < 16) p = kBlack;
+}
+
+void FinishWhiteKeyed(Image& img, const Plane& body) {
+  for (int y = 0; y < img.h; ++y) {
+    for (int x = 0; x < img.w; ++x) {
+      Rgb& p = img.at(x, y);
+      // The fringe of a shape fades towards the black screen it is drawn on; a faint fringe is
+      // left out rather than drawn as a nearly black speck.
+      if (body.at(x, y) < 0.3) {
+        p = kWhite;
+        continue;
+      }
+      if (std::min({p.r, p.g, p.b}) > 0xF0) p.b = 0xF0;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Letters
+
+class Font {
+ public:
+  Font(FT_Library lib, const char* path, int pixels, FT_Int32 load_flags) : flags_(load_flags) {
+    if (FT_New_Face(lib, path, 0, &face_)) throw std::runtime_error(std::string("no font ") + path);
+    FT_Set_Pixel_Sizes(face_, 0, pixels);
+  }
+  ~Font() { FT_Done_Face(face_); }
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+
+  double Advance(char32_t c) {
+    Load(c);
+    return face_->glyph->advance.x / 64.0;
+  }
+
+  double Width(const std::u32string& s) {
+    double w = 0;
+    for (char32_t c : s) w += Advance(c);
+    return w;
+  }
+
+  // Adds the letter to the plane with its origin at (pen_x, baseline); pen_x may be fractional.
+  void Draw(Plane& p, char32_t c, double pen_x, int baseline) {
+    Load(c);
+    FT_GlyphSlot g = face_->glyph;
+    const double ix = std::floor(pen_x);
+    FT_Outline_Translate(&g->outline, FT_Pos(std::lround((pen_x - ix) * 64)), 0);
+    if (FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL)) throw std::runtime_error("render failed");
+    const FT_Bitmap& bm = g->bitmap;
+    const int left = int(ix) + g->bitmap_left, top = baseline - g->bitmap_top;
+    for (unsigned row = 0; row < bm.rows; ++row) {
+      for (unsigned col = 0; col < bm.width; ++col) {
+        const int x = left + int(col), y = top + int(row);
+        if (x < 0 || y < 0 || x >= p.w || y >= p.h) continue;
+        const double a = bm.buffer[row * bm.pitch + col] / 255.0;
+        p.ref(x, y) = std::max(p.ref(x, y), a);
+      }
+    }
+  }
+
+  void DrawString(Plane& p, const std::u32string& s, double pen_x, int baseline) {
+    for (char32_t c : s) {
+      Draw(p, c, pen_x, baseline);
+      pen_x += Advance(c);
+    }
+  }
+
+ private:
+  void Load(char32_t c) {
+    if (FT_Load_Char(face_, c, flags_)) throw std::runtime_error("glyph missing");
+  }
+  FT_Face face_ = nullptr;
+  FT_Int32 flags_;
+};
+
+class FreeType {
+ public:
+  FreeType() {
+    if (FT_Init_FreeType(&lib_)) throw std::runtime_error("FreeType failed to start");
+  }
+  ~FreeType() { FT_Done_FreeType(lib_); }
+  FT_Library get() const { return lib_; }
+
+ private:
+  FT_Library lib_ = nullptr;
+};
+
+// A one-pixel halo around a letter, used as its dark outline.
+Plane Halo(const Plane& ink) {
+  Plane out(ink.w, ink.h);
+  for (int y = 0; y < ink.h; ++y) {
+    for (int x = 0; x < ink.w; ++x) {
+      double m = ink.at(x, y);
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+          m = std::max(m, ink.at(x + dx, y + dy) * ((dx && dy) ? 0.6 : 1.0));
+      out.ref(x, y) = m;
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Текст.bmp: 6 x 8 cells of 40 x 36, two glyphs per cell (capital left, small letter right).
+// The program draws consecutive characters 16 pixels apart, so each glyph keeps to the left 16
+// pixels of its 20-pixel half, and all sit on one baseline.
+
+constexpr int kTextCellW = 40, kTextCellH = 36, kGlyphW = 20, kTextAdvance = 16;
+constexpr int kTextBaseline = 27;
+const Col kTextInk = Hex(0xF0F0E8);
+// The outline keeps letters readable where they cross the strips or an indicator's fill.
+const Col kTextHalo = Hex(0x181818);
+
+// Row by row, two characters per cell; a blank marks a half that no character selects.
+const std::u32string kGlyphTable =
+    U"АаБбВвГгДдЕе"
+    U"ЁёЖжЗзИиЙйКк"
+    U"ЛлМмНнОоПпРр"
+    U"СсТтУуФфХхЦц"
+    U"ЧчШшЩщЪъЫыЬь"
+    U"ЭэЮюЯя.,:;-+"
+    U"!?()0 1 2 3 "
+    U"4 5 6 7 8 9 ";
+
+Image DrawFontStrip(FT_Library lib) {
+  Font font(lib, kMonoBoldFont, 24, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT);
+  Image img(kTextCellW * 6, kTextCellH * 8);
+  for (std::size_t i = 0; i < kGlyphTable.size(); ++i) {
+    const char32_t c = kGlyphTable[i];
+    if (c == U' ') continue;
+    const int cell = int(i / 2), half = int(i % 2);
+    const int ox = (cell % 6) * kTextCellW + half * kGlyphW, oy = (cell / 6) * kTextCellH;
+    Plane ink(kGlyphW, kTextCellH);
+    // Centred on the middle of the 16-pixel advance, as the monospaced design intends.
+    font.Draw(ink, c, kTextAdvance / 2.0 - font.Advance(c) / 2.0, kTextBaseline);
+    const Plane halo = Halo(ink);
+    for (int y = 0; y < ink.h; ++y) {
+      for (int x = 0; x < ink.w; ++x) {
+        const double a = ink.at(x, y), o = std::max(a, halo.at(x, y));
+        const Rgb p = ToRgb(kTextInk * a + kTextHalo * (o - a));
+        // The next character is drawn over this one's last four columns.
+        if (x >= kTextAdvance && std::max({p.r, p.g, p.b}) >= 16)
+          throw std::runtime_error("a glyph is wider than the advance");
+        img.at(ox + x, oy + y) = p;
+      }
+    }
+  }
+  FinishBlackKeyed(img);
+  return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Кнопки.bmp: 2 columns (normal, lit) x 3 rows (linear, circular, flash) of 320 x 60.
+
+constexpr int kButtonW = 320, kButtonH = 60;
+
+struct ButtonLook {
+  Col top, bottom, rim, sheen, label, label_shadow, picto;
+};
+
+const ButtonLook kButtonNormal{Hex(0x2C4C86), Hex(0x14264E), Hex(0x6E96D2), Hex(0x4A70AC),
+                               Hex(0xF0F0E8), Hex(0x08122A), Hex(0x9CD0F4)};
+const ButtonLook kButtonLit{Hex(0xFFCF5C), Hex(0xF0921C), Hex(0xFFF0B4), Hex(0xFFE6A0),
+                            Hex(0x2A1606), Hex(0xFFE0A0), Hex(0x5A2E06)};
+
+// The pictogram of each test, centred on (cx, cy): the ball's path, drawn in one colour.
+Sdf Pictogram(int row, double cx, double cy) {
+  switch (row) {
+    case 0: {  // linear: a ball on a line with arrows at both ends
+      Sdf line = Capsule(cx - 24, cy, cx + 24, cy, 3.4);
+      Sdf left = Polygon({{cx - 33, cy}, {cx - 21, cy - 8}, {cx - 21, cy + 8}});
+      Sdf right = Polygon({{cx + 33, cy}, {cx + 21, cy - 8}, {cx + 21, cy + 8}});
+      return Union(Union(line, left), Union(right, Circle(cx + 5, cy, 7.5)));
+    }
+    case 1: {  // circular: a ring with an arrow and the ball on it
+      const double r = 16;
+      Sdf ring = Ring(cx, cy, r, 3.4);
+      // Clockwise arrow at the top of the ring, pointing right.
+      Sdf arrow = Polygon({{cx + 9, cy - r}, {cx - 2, cy - r - 8}, {cx - 2, cy - r + 8}});
+      const double a = 2.3;  // the ball, below right
+      Sdf ball = Circle(cx + r * std::sin(a), cy - r * std::cos(a), 7.5);
+      return Union(Subtract(ring, Circle(cx - 6, cy - r, 4.5)), Union(arrow, ball));
+    }
+    default: {  // flash: two bursts, left and right
+      Sdf all = Union(Circle(cx - 17, cy, 6.5), Circle(cx + 17, cy, 6.5));
+      for (int side = -1; side <= 1; side += 2) {
+        const double bx = cx + side * 17;
+        for (int k = 0; k < 8; ++k) {
+          const double t = k * kPi / 4 + kPi / 8;
+          all = Union(all, Capsule(bx + 9.5 * std::cos(t), cy + 9.5 * std::sin(t),
+                                   bx + 14 * std::cos(t), cy + 14 * std::sin(t), 2.4));
+        }
+      }
+      return all;
+    }
+  }
+}
+
+Image DrawButtons(FT_Library lib) {
+  Font font(lib, kSansBoldFont, 27, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT);
+  const std::u32string labels[3] = {U"Линейная", U"Круговая", U"Вспышка"};
+  Image img(2 * kButtonW, 3 * kButtonH);
+  Plane body(img.w, img.h);
+  for (int row = 0; row < 3; ++row) {
+    for (int lit = 0; lit < 2; ++lit) {
+      const ButtonLook& look = lit ? kButtonLit : kButtonNormal;
+      const int ox = lit * kButtonW, oy = row * kButtonH;
+      const double cx = ox + kButtonW / 2.0, cy = oy + kButtonH / 2.0;
+      Sdf outer = RoundBox(cx, cy, kButtonW / 2.0 - 2, kButtonH / 2.0 - 2, 14);
+      Sdf inner = RoundBox(cx, cy, kButtonW / 2.0 - 4, kButtonH / 2.0 - 4, 12);
+      for (int y = oy; y < oy + kButtonH; ++y)
+        for (int x = ox; x < ox + kButtonW; ++x) body.ref(x, y) = Coverage(outer(x + .5, y + .5));
+      // Everything is painted opaque first and faded by the body's coverage at the end.
+      Paint(img, RoundBox(cx, cy, kButtonW / 2.0, kButtonH / 2.0, 14), look.rim);
+      Paint(img, inner, [&](double, double y) {
+        return Mix(look.top, look.bottom, SmoothStep(oy + 4, oy + kButtonH - 4, y));
+      });
+      // A soft sheen fading out down the upper half.
+      for (int y = oy; y < oy + kButtonH; ++y)
+        for (int x = ox; x < ox + kButtonW; ++x)
+          img.Blend(x, y, look.sheen,
+                    0.45 * (1 - SmoothStep(oy + 5, oy + 30, y + 0.5)) *
+                        Coverage(inner(x + 0.5, y + 0.5) + 1));
+      Paint(img, Pictogram(row, ox + 54, cy), look.picto);
+      Plane text(img.w, img.h);
+      const double width = font.Width(labels[row]);
+      const double left = ox + 100 + (kButtonW - 100 - 16 - width) / 2;
+      font.DrawString(text, labels[row], std::round(left), oy + 40);
+      Plane shadow(img.w, img.h);
+      for (int y = 1; y < img.h; ++y)
+        for (int x = 1; x < img.w; ++x) shadow.ref(x, y) = text.at(x - 1, y - 1);
+      PaintPlane(img, shadow, 0, 0, look.label_shadow);
+      PaintPlane(img, text, 0, 0, look.label);
+    }
+  }
+  for (int y = 0; y < img.h; ++y)
+    for (int x = 0; x < img.w; ++x) img.at(x, y) = ToRgb(ToCol(img.at(x, y)) * body.at(x, y));
+  FinishWhiteKeyed(img, body);
+  return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Шарик.bmp: a 40 x 40 glossy red-orange ball lit from the upper left.
+
+Image DrawBall() {
+  Image img(40, 40);
+  const double cx = 20, cy = 20, radius = 19.3;
+  const double lx = -0.48, ly = -0.62, lz = 0.62;  // towards the light
+  const double ln = std::sqrt(lx * lx + ly * ly + lz * lz);
+  const double hx = lx / ln, hy = ly / ln, hz = lz / ln + 1;  // half-way vector to the eye
+  const double hn = std::sqrt(hx * hx + hy * hy + hz * hz);
+  const Col base = Hex(0xF0501C), deep = Hex(0x7A1404), glint = Hex(0xFFF4E6),
+            bounce = Hex(0xFF9040);
+  constexpr int kSub = 4;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      Col sum;
+      for (int sy = 0; sy < kSub; ++sy) {
+        for (int sx = 0; sx < kSub; ++sx) {
+          const double dx = (x + (sx + 0.5) / kSub - cx) / radius;
+          const double dy = (y + (sy + 0.5) / kSub - cy) / radius;
+          const double r2 = dx * dx + dy * dy;
+          if (r2 > 1) continue;
+          const double nz = std::sqrt(1 - r2);
+          const double diffuse = std::max(0.0, (dx * lx + dy * ly + nz * lz) / ln);
+          const double spec = std::pow(std::max(0.0, (dx * hx + dy * hy + nz * hz) / hn), 60);
+          const double sheen = std::pow(std::max(0.0, (dx * hx + dy * hy + nz * hz) / hn), 6);
+          // Light thrown back from below right, so the dark side still reads as round.
+          const double back = std::max(0.0, dx * 0.55 + dy * 0.75 + nz * 0.2) * (1 - nz);
+          Col c = Mix(deep, base, std::pow(diffuse, 0.8)) * (0.35 + 0.75 * diffuse);
+          c = c + bounce * (0.35 * back) + glint * (0.18 * sheen) + glint * (0.95 * spec);
+          sum = sum + Col{std::min(c.r, 255.0), std::min(c.g, 255.0), std::min(c.b, 255.0)};
+        }
+      }
+      img.at(x, y) = ToRgb(sum * (1.0 / (kSub * kSub)));
+    }
+  }
+  FinishBlackKeyed(img);
+  return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Рамка.bmp: two 64 x 64 cells, the target frame with its key released and held. The ball
+// passes 12 pixels below the frame's top edge, so the opening stays wide and dark; the held
+// frame is set apart by colour, weight, a glow and corner marks, not by anything in the middle.
+
+constexpr int kFrame = 64;
+
+void DrawFrameCell(Image& img, int ox, bool held) {
+  const double c = kFrame / 2.0, cx = ox + c;
+  const double thick = held ? 5 : 3;
+  Sdf outer = RoundBox(cx, c, c - 0.5, c - 0.5, 5);
+  Sdf inner = RoundBox(cx, c, c - 0.5 - thick, c - 0.5 - thick, 2);
+  Sdf border = Subtract(outer, inner);
+  if (!held) {
+    Paint(img, border,
+          [&](double, double y) { return Mix(Hex(0xA6D8F2), Hex(0x5C98C4), y / kFrame); });
+    return;
+  }
+  // Held: a glow fading inwards from a thicker, bright border, and marks in the corners.
+  for (int y = 0; y < kFrame; ++y) {
+    for (int x = ox; x < ox + kFrame; ++x) {
+      const double d = inner(x + 0.5, y + 0.5);
+      if (d < 0) img.Blend(x, y, Hex(0x30C060), 0.45 * std::exp(d / 2.2));
+    }
+  }
+  Paint(img, border,
+        [&](double, double y) { return Mix(Hex(0xA8FFB8), Hex(0x38D868), y / kFrame); });
+  // The marks keep to the corners of the ball's path, clear of the strips crossing the top.
+  const double len = 7;
+  for (int sx = -1; sx <= 1; sx += 2) {
+    for (int sy = -1; sy <= 1; sy += 2) {
+      const double px = cx + sx * (c - 10), py = c + sy * (c - 16);
+      Sdf mark =
+          Union(Capsule(px, py, px - sx * len, py, 2.6), Capsule(px, py, px, py - sy * len, 2.6));
+      Paint(img, mark, Hex(0xD8FFE0));
+    }
+  }
+}
+
+Image DrawFrames() {
+  Image img(2 * kFrame, kFrame);
+  DrawFrameCell(img, 0, false);
+  DrawFrameCell(img, kFrame, true);
+  FinishBlackKeyed(img);
+  return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Полоска.bmp: 800 x 4, white is transparent. The program stacks it four high across the
+// screen at the frames' top edge (two copies above it, two over the frames), adds a shortened
+// copy between the frames at that edge and another through the middle of the track, and draws
+// all of them over the frames and the ball. So the strip is a single dim line: the stack reads
+// as evenly spaced rails, the copy through the track as a thin wire the ball runs on, and the
+// frames and the ball stay clear. The line is the second row, so the rail between the frames
+// runs through the middle of the frames' 3-pixel top edge.
+//
+// The same pixels serve the full copies and the shortened one (whose left part lands between
+// the frames), so the line has no breaks where the frames stand: a break there would reappear
+// off-centre in the middle of the track.
+
+Image DrawStrip() {
+  Image img(800, 4, kWhite);
+  for (int x = 0; x < img.w; ++x) img.at(x, 1) = ToRgb(Hex(0x3C5070));
+  return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Индикатор.bmp: four cells of 100 x 400: left cover, left fill, right cover, right fill. The
+// program cuts the fill from the bottom, 10 pixels per hit, and lays the cover over it, so the
+// fill is a stack of forty lit segments and the cover is an outline with a scale.
+
+constexpr int kIndW = 100, kIndH = 400, kSegment = 10;
+constexpr int kLabelZone = 40;  // the rows under the percentage, the top tenth of the scale
+
+void DrawIndicatorCover(Image& img, int ox, Col rim_top, Col rim_bottom) {
+  const double cx = ox + kIndW / 2.0, cy = kIndH / 2.0;
+  Sdf border = Subtract(RoundBox(cx, cy, kIndW / 2.0 - 0.5, kIndH / 2.0 - 0.5, 14),
+                        RoundBox(cx, cy, kIndW / 2.0 - 3.5, kIndH / 2.0 - 3.5, 11));
+  Paint(img, border, [&](double, double y) { return Mix(rim_top, rim_bottom, y / kIndH); });
+  // A tick every tenth of the scale, in the gaps between segments; the half mark is longer. The
+  // top one is a line across, under the percentage.
+  for (int k = 2; k < 10; ++k) {
+    const double y = k * 40.0, len = (k == 5) ? 14 : 8;
+    Sdf ticks = Union(Capsule(ox + 4, y, ox + 4 + len, y, 2),
+                      Capsule(ox + kIndW - 4, y, ox + kIndW - 4 - len, y, 2));
+    Paint(img, ticks, Mix(rim_top, rim_bottom, y / kIndH));
+  }
+  Paint(img, Capsule(ox + 4, kLabelZone, ox + kIndW - 4, kLabelZone, 2), rim_top, 0.75);
+}
+
+void DrawIndicatorFill(Image& img, int ox, Col low, Col high) {
+  const double cx = ox + kIndW / 2.0, cy = kIndH / 2.0;
+  Sdf tube = RoundBox(cx, cy, kIndW / 2.0 - 7, kIndH / 2.0 - 4, 9);
+  for (int y = 0; y < kIndH; ++y) {
+    // Rows 2..8 of each 10-row slot are lit: the cut at a multiple of 10 falls in a gap.
+    const int r = y % kSegment;
+    if (r < 2 || r > 8) continue;
+    const double t = 1.0 - (y / kSegment + 0.5) / (kIndH / kSegment);  // 0 bottom, 1 top
+    const Col hue = Mix(low, high, t);
+    // Dimmer under the percentage, so the figures stay readable when the fill reaches the top.
+    const double edge = ((r == 2 || r == 8) ? 0.82 : 1.0) * (y < kLabelZone ? 0.5 : 1.0);
+    for (int x = ox; x < ox + kIndW; ++x) {
+      const double a = Coverage(tube(x + 0.5, y + 0.5));
+      if (a <= 0) continue;
+      // Shaded like a glass tube: brighter towards the middle, a highlight left of centre.
+      const double u = (x + 0.5 - cx) / (kIndW / 2.0 - 7);
+      const double shade = 0.55 + 0.45 * std::sqrt(std::max(0.0, 1 - u * u));
+      const double gloss = 0.35 * std::exp(-std::pow((u + 0.45) / 0.16, 2));
+      img.Blend(x, y, hue * (shade * edge) + Hex(0xFFFFFF) * gloss, a);
+    }
+  }
+}
+
+Image DrawIndicators() {
+  Image img(4 * kIndW, kIndH);
+  DrawIndicatorCover(img, 0, Hex(0x9CCCE8), Hex(0x5A8CB4));
+  DrawIndicatorFill(img, kIndW, Hex(0x18A058), Hex(0x58E8A0));
+  DrawIndicatorCover(img, 2 * kIndW, Hex(0x9CCCE8), Hex(0x5A8CB4));
+  DrawIndicatorFill(img, 3 * kIndW, Hex(0x1C68D0), Hex(0x68B8FF));
+  FinishBlackKeyed(img);
+  return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Курсор.bmp: an arrow pointer, white with a dark outline; the tip is the top-left pixel, the
+// point the program places at the mouse position.
+
+Image DrawCursor() {
+  Image img(20, 28);
+  Sdf arrow = Polygon(
+      {{0.5, 0.5}, {0.5, 22.8}, {5.6, 18.0}, {9.6, 26.6}, {13.4, 25.0}, {9.5, 16.6}, {16.4, 16.6}});
+  constexpr int kSub = 4;
+  for (int y = 0; y < img.h; ++y) {
+    for (int x = 0; x < img.w; ++x) {
+      double body = 0, fill = 0;
+      for (int sy = 0; sy < kSub; ++sy) {
+        for (int sx = 0; sx < kSub; ++sx) {
+          const double d = arrow(x + (sx + 0.5) / kSub, y + (sy + 0.5) / kSub);
+          body += d < 0.7;
+          fill += d < -0.8;
+        }
+      }
+      body /= kSub * kSub;
+      fill /= kSub * kSub;
+      const Col outline = Hex(0x202020);
+      img.at(x, y) = ToRgb(outline * (body - fill) + Hex(0xFFFFFF) * fill);
+    }
+  }
+  img.at(0, 0) = ToRgb(Hex(0x202020));  // the hot spot is always drawn
+  FinishBlackKeyed(img);
+  return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bitmap files: 24 bits per pixel, uncompressed, rows bottom-up, each padded to 4 bytes.
+
+void Put16(std::vector<std::uint8_t>& b, unsigned v) {
+  b.push_back(v & 255);
+  b.push_back((v >> 8) & 255);
+}
+void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
+std::vector<std::uint8_t> EncodeBmp(const Image& img) {
+  const std::uint32_t row = (std::uint32_t(img.w) * 3 + 3) & ~3u;
+  const std::uint32_t data = row * img.h;
+  std::vector<std::uint8_t> b;
+  b.reserve(54 + data);
+  b.push_back('B');
+  b.push_back('M');
+  Put32(b, 54 + data);  // file size
+  Put32(b, 0);          // reserved
+  Put32(b, 54);         // offset of the pixels
+  Put32(b, 40);         // BITMAPINFOHEADER
+  Put32(b, img.w);
+  Put32(b, img.h);  // positive: bottom-up
+  Put16(b, 1);      // planes
+  Put16(b, 24);     // bits per pixel
+  Put32(b, 0);      // BI_RGB
+  Put32(b, data);
+  Put32(b, 2835);  // 72 dpi
+  Put32(b, 2835);
+  Put32(b, 0);  // colours used
+  Put32(b, 0);  // important colours
+  for (int y = img.h - 1; y >= 0; --y) {
+    for (int x = 0; x < img.w; ++x) {
+      const Rgb& p = img.at(x, y);
+      b.push_back(p.b);
+      b.push_back(p.g);
+      b.push_back(p.r);
+    }
+    for (std::uint32_t i = std::uint32_t(img.w) * 3; i < row; ++i) b.push_back(0);
+  }
+  return b;
+}
+
+// Reads back a bitmap in the form EncodeBmp writes; anything else is refused.
+bool DecodeBmp(const std::vector<std::uint8_t>& b, Image& out) {
+  auto u32 = [&](std::size_t at) {
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+  };
+  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || u32(14) != 40) return false;
+  const int w = int(u32(18)), h = int(u32(22));
+  if (w <= 0 || h <= 0 || (b[28] | b[29] << 8) != 24 || u32(30) != 0) return false;
+  const std::size_t row = (std::size_t(w) * 3 + 3) & ~std::size_t(3), off = u32(10);
+  if (b.size() < off + row * h) return false;
+  out = Image(w, h);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* p = &b[off + row * (h - 1 - y)];
+    for (int x = 0; x < w; ++x) out.at(x, y) = {p[3 * x + 2], p[3 * x + 1], p[3 * x]};
+  }
+  return true;
+}
+
+bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bool(f);
+}
+
+bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The set
+
+struct Sprite {
+  const char* name;
+  int w, h;
+  Rgb key;
+  // Letters depend on the FreeType release that rendered them; a difference there against the
+  // committed file is reported but not counted as a fault.
+  bool lettered;
+  Image image;
+};
+
+std::vector<Sprite> DrawAll() {
+  FreeType ft;
+  std::vector<Sprite> set;
+  set.push_back({"Курсор.bmp", 20, 28, kBlack, false, DrawCursor()});
+  set.push_back({"Полоска.bmp", 800, 4, kWhite, false, DrawStrip()});
+  set.push_back({"Индикатор.bmp", 400, 400, kBlack, false, DrawIndicators()});
+  set.push_back({"Шарик.bmp", 40, 40, kBlack, false, DrawBall()});
+  set.push_back({"Кнопки.bmp", 640, 180, kWhite, true, DrawButtons(ft.get())});
+  set.push_back({"Рамка.bmp", 128, 64, kBlack, false, DrawFrames()});
+  set.push_back({"Текст.bmp", 240, 288, kBlack, true, DrawFontStrip(ft.get())});
+  return set;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Preview: the screens composed as the program composes them, to look at the set in place.
+
+// A 16-bit display keeps 5, 6 and 5 bits; shown again with the bits repeated.
+Rgb To565(Rgb p) {
+  const unsigned r = p.r >> 3, g = p.g >> 2, b = p.b >> 3;
+  return {std::uint8_t(r << 3 | r >> 2), std::uint8_t(g << 2 | g >> 4),
+          std::uint8_t(b << 3 | b >> 2)};
+}
+
+struct Screen {
+  Image img{800, 600};
+  bool depth16 = false;
+  // A blit as the program's is: the key compared in the display's format, and nothing drawn
+  // unless the whole rectangle fits in the sprite and on the screen.
+  void Blit(const Sprite& s, int sx0, int sy0, int sx1, int sy1, int x, int y) {
+    if (sx0 < 0 || sy0 < 0 || sx1 > s.image.w || sy1 > s.image.h || sx1 <= sx0 || sy1 <= sy0)
+      return;
+    if (x < 0 || y < 0 || x + (sx1 - sx0) > 800 || y + (sy1 - sy0) > 600) return;
+    const Rgb key = depth16 ? To565(s.key) : s.key;
+    for (int v = sy0; v < sy1; ++v) {
+      for (int u = sx0; u < sx1; ++u) {
+        Rgb p = s.image.at(u, v);
+        if (depth16) p = To565(p);
+        if (!(p == key)) img.at(x + u - sx0, y + v - sy0) = p;
+      }
+    }
+  }
+};
+
+int Cp1251(char32_t c) {
+  if (c >= U'А' && c <= U'я') return int(c - U'А') + 192;
+  if (c == U'Ё') return 168;
+  if (c == U'ё') return 184;
+  return c < 128 ? int(c) : 63;
+}
+
+double RoundEven(double v) {
+  return std::nearbyint(v);
+}
+
+void DrawText(Screen& scr, const Sprite& font, const std::u32string& text, int x, int y,
+              bool centred) {
+  if (centred && !text.empty()) {
+    x += int(RoundEven((800 - double(text.size()) * kTextAdvance) / 2));
+    y += int(RoundEven((600 - kTextCellH) / 2.0));
+  }
+  int half = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    int code = Cp1251(text[i]);
+    const std::string marks = ".,:;-+!?()";
+    const auto m = code < 128 ? marks.find(char(code)) : std::string::npos;
+    if (code == 32) {
+      code = 0;
+    } else if (m != std::string::npos) {
+      half = int(m % 2);
+      code = 34 + int(m / 2);
+    } else if (code >= 48 && code <= 57) {
+      code -= 9, half = 0;
+    } else if (code >= 192 && code <= 197) {
+      code -= 191, half = 0;
+    } else if (code >= 198 && code <= 223) {
+      code -= 190, half = 0;
+    } else if (code == 168) {
+      code = 7, half = 0;
+    } else if (code >= 224 && code <= 229) {
+      code -= 223, half = 1;
+    } else if (code == 184) {
+      code = 7, half = 1;
+    } else if (code >= 230) {
+      code -= 222, half = 1;
+    }
+    const int row = int(std::floor((code - 1) / 6.0)) + 1, col = code - 6 * (row - 1);
+    const int top = (row - 1) * kTextCellH, left = (col - 1) * kTextCellW + half * kGlyphW;
+    scr.Blit(font, left, top, left + kGlyphW, top + kTextCellH, x + int(i) * kTextAdvance, y);
+  }
+}
+
+std::u32string Num(int v) {  // the sign-place form
+  std::string s = (v < 0 ? "-" : " ") + std::to_string(std::abs(v));
+  return std::u32string(s.begin(), s.end());
+}
+
+struct Scene {
+  int menu_level = 1;  // -1 menu, 0 name entry, 1 test
+  int screen_state = 0;
+  int test_kind = 2;
+  double angle = 0;
+  int cycle = 1, level = 1;
+  int left_total = 0, right_total = 0, left_level = 0, right_level = 0;
+  int left_held = 0, right_held = 0;
+  int lit_button = 0;
+  int mouse_x = 0, mouse_y = 0;
+  std::u32string name;
+};
+
+Image Compose(const std::vector<Sprite>& set, const Scene& sc, bool depth16) {
+  const Sprite &cursor = set[0], &strip = set[1], &ind = set[2], &ball = set[3], &buttons = set[4],
+               &frame = set[5], &font = set[6];
+  Screen scr;
+  scr.depth16 = depth16;
+  const double cx = 400, cy = 300, radius = cy / 1.5 - ball.w / 2.0;
+  double tx = cx + radius * std::sin(sc.angle), ty = cy;
+  if (sc.test_kind == 1) ty = cy + radius * std::cos(sc.angle);
+  auto r = [](double v) { return int(RoundEven(v)); };
+  if (sc.menu_level == 1)
+    scr.Blit(ball, 0, 0, ball.w, ball.h, r(tx - ball.w / 2.0), r(ty - ball.h / 2.0));
+  if (sc.screen_state == 1) DrawText(scr, font, U"Цикл:" + Num(sc.cycle), 1, -280, true);
+  const int fw = frame.w / 2;
+  const double left_fx = cx - radius - fw / 2.0, right_fx = cx + radius - fw / 2.0;
+  const double frame_top = cy - frame.h / 2.0;
+  if (sc.menu_level == 1) {
+    scr.Blit(frame, sc.left_held * fw, 0, sc.left_held * fw + fw, frame.h, r(left_fx),
+             r(frame_top));
+    scr.Blit(frame, sc.right_held * fw, 0, sc.right_held * fw + fw, frame.h, r(right_fx),
+             r(frame_top));
+  }
+  for (double y :
+       {frame_top - strip.h, frame_top - 2 * strip.h, frame_top + strip.h, frame_top + 2 * strip.h})
+    scr.Blit(strip, 0, 0, strip.w, strip.h, 0, r(y));
+  const int gap = r(right_fx - left_fx - fw - 1);
+  scr.Blit(strip, 0, 0, gap, strip.h, r(left_fx + fw), r(frame_top));
+  scr.Blit(strip, 0, 0, gap, strip.h, r(left_fx + fw), r(cy + strip.h));
+  const int iw = ind.w / 4;
+  const int totals[2] = {sc.left_total, sc.right_total};
+  for (int side = 0; side < 2; ++side) {
+    const double fill_top = (40 - totals[side]) * (ind.h / 40.0);
+    const int x = side ? 790 - iw : 10;
+    if (sc.menu_level != 1) continue;
+    scr.Blit(ind, (2 * side + 1) * iw, r(fill_top), (2 * side + 2) * iw, ind.h, x,
+             r(fill_top + 40));
+    scr.Blit(ind, 2 * side * iw, 0, (2 * side + 1) * iw, ind.h, x, 40);
+    DrawText(scr, font, Num(int(std::floor(100.0 * totals[side] / 40))), side ? 695 : 25, 50,
+             false);
+  }
+  if (sc.screen_state >= 0) {
+    DrawText(scr, font, Num(sc.left_level) + U"-10", 10, 560, false);
+    DrawText(scr, font, Num(sc.right_level) + U"-10", 660, 560, false);
+  }
+  if (sc.screen_state == 0) {
+    DrawText(scr, font, U"Уровень " + Num(sc.level), 0, -150, true);
+    DrawText(scr, font, U"Для старта нажмите ПРОБЕЛ", 0, -100, true);
+    DrawText(scr, font, U"Слева-Й         Справа-Ъ", 0, 120, true);
+  }
+  if (sc.screen_state == 1) DrawText(scr, font, U"Уровень " + Num(sc.level), 0, -150, true);
+  if (sc.menu_level == 0) {
+    DrawText(scr, font, U"Ваше имя?", 0, -20, true);
+    DrawText(scr, font, U"(" + sc.name + U")", 0, 20, true);
+  }
+  if (sc.menu_level == -1) {
+    DrawText(scr, font, U"Выберите проверку", 0, -200, true);
+    const int bw = buttons.w / 2, bh = buttons.h / 3;
+    for (int i = 0; i < 3; ++i) {
+      const int lit = (sc.lit_button == i + 1) ? 1 : 0;
+      scr.Blit(buttons, lit * bw, i * bh, lit * bw + bw, i * bh + bh, (800 - bw) / 2,
+               200 + i * bh + 10 * i);
+    }
+    DrawText(scr, font, U"Выход из программы - Эскейп", 0, 220, true);
+    const int px = std::clamp(sc.mouse_x, 0, 800 - cursor.w);
+    const int py = std::clamp(sc.mouse_y, 0, 600 - cursor.h);
+    scr.Blit(cursor, 0, 0, cursor.w, cursor.h, px, py);
+  }
+  return scr.img;
+}
+
+void WritePreviews(const std::vector<Sprite>& set, const std::string& dir) {
+  Scene menu;
+  menu.menu_level = -1;
+  menu.screen_state = -2;
+  menu.lit_button = 2;
+  menu.mouse_x = 452;
+  menu.mouse_y = 291;
+
+  Scene ready;  // linear test, waiting for SPACE, right key held with the ball in its frame
+  ready.angle = kPi / 2;
+  ready.left_total = 13;
+  ready.right_total = 27;
+  ready.left_level = 3;
+  ready.right_level = 7;
+  ready.right_held = 1;
+
+  Scene running;  // circular test under way, left key held
+  running.test_kind = 1;
+  running.screen_state = 1;
+  running.angle = 2.2;
+  running.cycle = 6;
+  running.level = 3;
+  running.left_total = 40;
+  running.right_total = 5;
+  running.left_level = 10;
+  running.right_level = 1;
+  running.left_held = 1;
+
+  Scene track = ready;  // linear test under way, the ball on the wire between the frames
+  track.screen_state = 1;
+  track.angle = -0.35;
+  track.cycle = 2;
+  track.right_held = 0;
+
+  Scene name;
+  name.menu_level = 0;
+  name.screen_state = -1;
+  name.name = U"Иванов Пётр";
+
+  const struct {
+    const char* file;
+    const Scene& scene;
+  } screens[] = {
+      {"menu", menu}, {"ready", ready}, {"running", running}, {"track", track}, {"name", name}};
+  for (const auto& s : screens) {
+    for (bool d16 : {false, true}) {
+      const std::string path = dir + "/preview-" + s.file + (d16 ? "-16" : "") + ".bmp";
+      if (!WriteFile(path, EncodeBmp(Compose(set, s.scene, d16))))
+        throw std::runtime_error("cannot write " + path);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checks
+
+// Returns a description of the first fault of a sprite's pixels, or an empty string.
+std::string KeyFault(const Sprite& s, const Image& img) {
+  if (img.w != s.w || img.h != s.h)
+    return "size " + std::to_string(img.w) + "x" + std::to_string(img.h);
+  for (int y = 0; y < img.h; ++y) {
+    for (int x = 0; x < img.w; ++x) {
+      const Rgb p = img.at(x, y);
+      if (p == s.key) continue;
+      const bool bad =
+          (s.key == kBlack) ? std::max({p.r, p.g, p.b}) < 16 : std::min({p.r, p.g, p.b}) > 0xF0;
+      if (bad)
+        return "pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+               ") too close to the transparent colour";
+    }
+  }
+  return {};
+}
+
+int Check(const std::string& dir) {
+  const std::vector<Sprite> a = DrawAll(), b = DrawAll();
+  int faults = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const Sprite& s = a[i];
+    const std::vector<std::uint8_t> fresh = EncodeBmp(s.image);
+    if (fresh != EncodeBmp(b[i].image)) {
+      std::printf("%s: two runs differ\n", s.name);
+      ++faults;
+    }
+    if (const std::string f = KeyFault(s, s.image); !f.empty()) {
+      std::printf("%s (generated): %s\n", s.name, f.c_str());
+      ++faults;
+    }
+    std::vector<std::uint8_t> bytes;
+    Image committed;
+    if (!ReadFile(dir + "/" + s.name, bytes) || !DecodeBmp(bytes, committed)) {
+      std::printf("%s: missing or not a 24-bit bitmap\n", s.name);
+      ++faults;
+      continue;
+    }
+    if (const std::string f = KeyFault(s, committed); !f.empty()) {
+      std::printf("%s: %s\n", s.name, f.c_str());
+      ++faults;
+    }
+    if (bytes != fresh) {
+      std::printf("%s: differs from a fresh run%s\n", s.name,
+                  s.lettered ? " (letters may differ with the FreeType release)" : "");
+      if (!s.lettered) ++faults;
+    }
+  }
+  std::printf("%s\n", faults ? "graphics check FAILED" : "graphics check passed");
+  return faults ? 1 : 0;
+}
+
+int Run(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (argc == 3 && mode == "--check") return Check(argv[2]);
+  const bool preview = argc == 3 && mode == "--preview";
+  if (!(argc == 2 && mode.rfind("--", 0) != 0) && !preview) {
+    std::fprintf(stderr, "usage: make_graphics <folder> | --preview <folder> | --check <folder>\n");
+    return 2;
+  }
+  const std::string dir = argv[argc - 1];
+  const std::vector<Sprite> set = DrawAll();
+  for (const Sprite& s : set) {
+    if (!WriteFile(dir + "/" + s.name, EncodeBmp(s.image))) {
+      std::fprintf(stderr, "cannot write %s/%s\n", dir.c_str(), s.name);
+      return 1;
+    }
+  }
+  if (preview) WritePreviews(set, dir);
+  return 0;
+}
+
+}  // namespace
+}  // namespace tavrik
+
+int main(int argc, char** argv) {
+  try {
+    return tavrik::Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "make_graphics: %s\n", e.what());
+    return 1;
+  }
+}
