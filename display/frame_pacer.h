@@ -1,11 +1,12 @@
 // Keeps the frame loop at one pass per display refresh. Frames are the program's only clock, so
 // a test must never run faster than the display, whatever the driver does with vertical sync.
 //
-// The first frames after start-up (the menu, where nothing is timed) measure whether presenting
-// waits for the refresh. If it does, the pacer only watches: should presents start returning early
-// later (a driver or compositor that drops vertical sync), it takes over. If it does not, the pacer
-// holds each present back to the next tick of a monotonic clock at the refresh rate, with absolute
-// deadlines so that the error of one frame never carries into the next.
+// The first second after start-up (the menu, where nothing is timed) measures whether presenting
+// waits for the refresh, and how regularly. If it waits like a real display (to a fraction of a
+// millisecond), the pacer only watches: should presents start returning early, or come late again
+// and again (a driver or compositor that drops vertical sync, or only imitates it), it takes over.
+// Otherwise the pacer holds each present back to the next tick of a monotonic clock at the refresh
+// rate, with absolute deadlines so that the error of one frame never carries into the next.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +43,9 @@ class FramePacer {
   // One line for standard error saying how frames are paced.
   std::string Describe() const;
 
-  // Frames measured before the decision.
-  static constexpr int kProbeFrames = 20;
+  // Frames shown before measuring (the window appearing disturbs them), and frames measured.
+  static constexpr int kSettleFrames = 5;
+  static constexpr int kProbeFrames = 60;
 
  private:
   void Decide();
@@ -56,7 +58,10 @@ class FramePacer {
   std::int64_t deadline_ns_ = -1;
   int probe_count_ = 0;
   std::int64_t probe_intervals_[kProbeFrames] = {};
-  int early_run_ = 0;  // consecutive early presents while trusting vertical sync
+  int settle_count_ = 0;
+  int early_run_ = 0;       // consecutive early presents while trusting vertical sync
+  int watch_frames_ = 0;    // frames in the current watch window
+  int late_in_window_ = 0;  // presents off the beat by a quarter period in that window
   std::string reason_;
 };
 

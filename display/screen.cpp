@@ -32,8 +32,12 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   // The program owns the screen: it must not vanish to the desktop when focus wavers.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  window_ = SDL_CreateWindow("Tavrik", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
-                             height, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  // Created over the whole first display, so that the window covers the screen even where no
+  // window manager carries out the full-screen request (a bare X server).
+  SDL_Rect bounds{0, 0, width, height};
+  SDL_GetDisplayBounds(0, &bounds);
+  window_ = SDL_CreateWindow("Tavrik", bounds.x, bounds.y, bounds.w, bounds.h,
+                             SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
   if (!window_) {
     throw DisplayError(std::string("display: cannot take the screen: ") + SDL_GetError());
   }
@@ -65,12 +69,15 @@ void DisplayDevice::Flip() {
       SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) {
     throw DisplayError(std::string("display: cannot show the frame: ") + SDL_GetError());
   }
-  const bool was_probing = pacer_.mode() == FramePacer::Mode::kProbing;
+  const FramePacer::Mode before = pacer_.mode();
   pacer_.BeforePresent();
   SDL_RenderPresent(renderer_);
   pacer_.AfterPresent();
-  if (was_probing && pacer_.mode() != FramePacer::Mode::kProbing) {
+  if (pacer_.mode() != before) {
     std::fprintf(stderr, "%s\n", pacer_.Describe().c_str());
+    // From now on the timer alone holds the frames; a driver's own irregular waits would only
+    // add their jitter to it.
+    if (pacer_.mode() == FramePacer::Mode::kTimer) SDL_RenderSetVSync(renderer_, 0);
   }
 }
 
