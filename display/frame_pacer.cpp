@@ -49,10 +49,9 @@ void FramePacer::BeforePresent() {
   if (mode_ != Mode::kTimer) return;
   const std::int64_t now = now_();
   if (deadline_ns_ < 0 || now > deadline_ns_ + period_ns_ / 2) {
-    // Late by more than half a frame (a stall, or the switch into timer mode): this frame goes
-    // out now and the ticks restart from here instead of rushing to catch up.
-    deadline_ns_ = now;
-    return;
+    // Late by more than half a frame (a stall, or the switch into timer mode): the ticks restart
+    // one period after the last frame shown, instead of rushing frames out to catch up.
+    deadline_ns_ = last_present_ns_ < 0 ? now : std::max(now, last_present_ns_ + period_ns_);
   }
   if (now < deadline_ns_) sleep_until_(deadline_ns_);
 }
