@@ -33,35 +33,48 @@ class StimulusTest : public ::testing::Test {
 // --- Flash test.
 
 TEST_F(StimulusTest, FlashComesOnAndGoesOffAfterItsTimesStrictly) {
-  s.TestKind = kTestFlash;
-  s.Speed = 4;
-  s.FlashStart = 237;
-  s.FlashEnd = 468;
-  s.FlashNumber = 1;
-  s.DirectionTable[2] = -1;
-  s.Direction = 1;
-  s.LeftLatch = s.RightLatch = 1;
-  fakes->script = {0.5, 0.2};
+  struct Case {
+    double start, end;
+    int first_on_call, end_call;  // calls counted from the last reset of Phase, at Speed 4
+  };
+  const Case cases[] = {
+      {237, 468, 60, 118},  // on at Phase 240; Phase 468 is not above 468
+      {240, 472, 61, 119},  // Phase landing exactly on either time is not past it
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    s.TestKind = kTestFlash;
+    s.Speed = 4;
+    s.Phase = 0;
+    s.FlashStart = c.start;
+    s.FlashEnd = c.end;
+    s.FlashNumber = 1;
+    s.DirectionTable[2] = -1;
+    s.Direction = 1;
+    s.LeftLatch = s.RightLatch = 1;
+    fakes->script = {0.5, 0.2};
+    const auto where = ::testing::Message() << "FlashStart " << c.start << ", FlashEnd " << c.end;
 
-  for (int call = 1; call <= 117; ++call) {
+    for (int call = 1; call < c.end_call; ++call) {
+      UpdateStimulus(s);
+      const Integer expected_on = call >= c.first_on_call ? 1 : 0;
+      ASSERT_EQ(s.FlashOn, expected_on) << where << ", call " << call << ", Phase " << s.Phase;
+      ASSERT_EQ(s.FlashNumber, 1) << where << ", call " << call << ", Phase " << s.Phase;
+    }
+    EXPECT_EQ(s.Phase, c.end) << where;
+
     UpdateStimulus(s);
-    const Integer expected_on = call >= 60 ? 1 : 0;  // Phase 240 is the first above 237
-    ASSERT_EQ(s.FlashOn, expected_on) << "call " << call << ", Phase " << s.Phase;
-    ASSERT_EQ(s.FlashNumber, 1) << "call " << call << ": Phase 468 is not above 468";
+
+    EXPECT_EQ(s.FlashOn, 0) << where;
+    EXPECT_EQ(s.Phase, 0) << where;
+    EXPECT_EQ(s.FlashNumber, 2) << where;
+    EXPECT_EQ(s.Cycle, 1) << where << ": the cycle ends with the even flashes only";
+    EXPECT_EQ(s.FlashStart, 250) << where;           // 200 + Int(0.5 * 100)
+    EXPECT_EQ(s.FlashEnd, 250 + 200 + 10) << where;  // + 200 + Int(0.2 * 50)
+    EXPECT_EQ(s.Direction, -1) << where;
+    EXPECT_EQ(s.LeftLatch, 0) << where << ": the coming flash's hand may answer";
+    EXPECT_EQ(s.RightLatch, 1) << where;
   }
-  EXPECT_EQ(s.Phase, 468);
-
-  UpdateStimulus(s);  // call 118, Phase 472
-
-  EXPECT_EQ(s.FlashOn, 0);
-  EXPECT_EQ(s.Phase, 0);
-  EXPECT_EQ(s.FlashNumber, 2);
-  EXPECT_EQ(s.Cycle, 1) << "the cycle ends with the even flashes only";
-  EXPECT_EQ(s.FlashStart, 250);           // 200 + Int(0.5 * 100)
-  EXPECT_EQ(s.FlashEnd, 250 + 200 + 10);  // + 200 + Int(0.2 * 50)
-  EXPECT_EQ(s.Direction, -1);
-  EXPECT_EQ(s.LeftLatch, 0) << "the coming flash's hand may answer";
-  EXPECT_EQ(s.RightLatch, 1);
 }
 
 TEST_F(StimulusTest, TwentyFlashesMakeTenCyclesAndEndTheLevel) {
@@ -223,7 +236,7 @@ TEST_F(StimulusTest, AWholeLevelStaysInsideTheTrackAndEndsAtCycleEleven) {
     int frames = 0;
     int plus = 0, minus = 0;
     Integer last_cycle = 0;
-    while (s.Cycle <= s.CyclesPerLevel) {
+    while (s.Cycle <= s.CyclesPerLevel && frames < 100000) {
       if (s.Cycle != last_cycle) {
         (s.Direction == 1 ? plus : minus)++;
         last_cycle = s.Cycle;
