@@ -1,0 +1,207 @@
+// Writing the per-test report files.
+#include "report/report.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/cp1251.h"
+#include "engine/path_lookup.h"
+
+namespace tavrik {
+
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+
+std::string Cp(const char* utf8) {
+  return Utf8ToCp1251(utf8);
+}
+
+std::string ResultRow(const ResultTable& results, int level) {
+  std::string row = Cp("Испытание №") + " " + std::to_string(level) + "    ";
+  for (int cycle = 1; cycle <= 10; ++cycle) row += "," + results[level][cycle];
+  return row;
+}
+
+}  // namespace
+
+std::string ReportFileName(Integer test_kind) {
+  switch (test_kind) {
+    case kTestCircular:
+      return "Круговая.txt";
+    case kTestLinear:
+      return "Линейная.txt";
+    case kTestFlash:
+      return "Вспышка.txt";
+    default:
+      return "";
+  }
+}
+
+std::string FormatReportDateTime(const LocalTime& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
+std::string BuildReportBlock(const SessionState& s, const LocalTime& now) {
+  // Rows 1..4 and cycles 1..10 are fixed here: the file layout does not follow the counts.
+  std::string block;
+  block += Cp("Испытуемый: ") + s.SubjectName + kCrLf;
+  block += Cp("Дата и время: ") + FormatReportDateTime(now) + kCrLf;
+  block += kCrLf;
+  block += Cp("Левая рука:") + kCrLf;
+  for (int level = 1; level <= 4; ++level) block += ResultRow(s.LeftResults, level) + kCrLf;
+  block += kCrLf;
+  block += Cp("Правая рука:") + kCrLf;
+  for (int level = 1; level <= 4; ++level) block += ResultRow(s.RightResults, level) + kCrLf;
+  block += kCrLf;
+  block += kCrLf;
+  return block;
+}
+
+ReportIo DefaultReportIo() {
+  ReportIo io;
+  io.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); };
+  io.fsync = [](int fd) { return ::fsync(fd); };
+  io.close = [](int fd) { return ::close(fd); };
+  io.error_stream = [](const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+  };
+  return io;
+}
+
+std::string ResolveReportDir(const std::string& report_dir) {
+  std::string dir = report_dir;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  const std::size_t slash = dir.rfind('/');
+  if (slash == std::string::npos) {
+    // A folder relative to the working directory.
+    if (dir.empty()) return report_dir;
+    const std::string found = ResolveCaseInsensitive("./", dir);
+    return found.substr(2) + "/";
+  }
+  const std::string parent = dir.substr(0, slash + 1);
+  const std::string last = dir.substr(slash + 1);
+  if (last.empty()) return report_dir;
+  return ResolveCaseInsensitive(parent, last) + "/";
+}
+
+bool AppendWhole(const std::string& path, const std::string& data, const ReportIo& io,
+                 std::string* cause) {
+  struct stat st {};
+  const bool existed = ::stat(path.c_str(), &st) == 0;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *cause = std::strerror(errno);
+    return false;
+  }
+  if (::fstat(fd, &st) != 0) {
+    *cause = std::strerror(errno);
+    io.close(fd);
+    return false;
+  }
+  const off_t size_before = st.st_size;
+
+  int error = 0;
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = io.write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    if (n == 0) {
+      // A write that moves nothing would loop for ever; treat it as the device giving up.
+      error = EIO;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  // EINVAL: the file cannot be synchronised at all (not a regular file); the data is written.
+  if (error == 0 && io.fsync(fd) != 0 && errno != EINVAL) error = errno;
+
+  bool closed = false;
+  if (error == 0) {
+    closed = true;
+    if (io.close(fd) != 0) error = errno;
+  }
+  if (error == 0) return true;
+
+  *cause = std::strerror(error);
+  // Part of the block may be in the file: cut it back so that the file never holds a torn
+  // block, or take away the file this call created.
+  int restore = 0;
+  if (!existed) {
+    if (!closed) io.close(fd);
+    if (::unlink(path.c_str()) != 0) restore = errno;
+  } else if (closed) {
+    if (::truncate(path.c_str(), size_before) != 0) restore = errno;
+  } else {
+    if (::ftruncate(fd, size_before) != 0) restore = errno;
+    io.close(fd);
+  }
+  if (restore != 0) {
+    *cause += "; файл не удалось вернуть к прежнему виду: ";
+    *cause += std::strerror(restore);
+  }
+  return false;
+}
+
+void WriteReport(SessionState& s, const ReportIo& io) {
+  const LocalTime now = s.services.Now();
+  const std::string block = BuildReportBlock(s, now);
+  const std::string file_name = ReportFileName(s.TestKind);
+
+  std::string path;
+  std::string cause;
+  bool written = false;
+  if (file_name.empty()) {
+    path = s.ReportDir;
+    cause = "нет файла отчета для вида испытания " + std::to_string(s.TestKind);
+  } else {
+    const std::string dir = ResolveReportDir(s.ReportDir);
+    path = dir + file_name;
+    std::error_code ec;
+    // Without the trailing separator: some libraries report an error for "a/b/" once created.
+    std::string folder = dir;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (folder.empty()) folder = ".";
+    const std::filesystem::path dir_path = std::filesystem::u8path(folder);
+    // A missing report folder must not cost the subject a finished test.
+    if (!std::filesystem::is_directory(dir_path, ec)) {
+      std::filesystem::create_directories(dir_path, ec);
+    }
+    if (ec) {
+      cause = "не удалось создать папку отчетов: " + ec.message();
+    } else {
+      path = ResolveCaseInsensitive(dir, file_name);
+      written = AppendWhole(path, block, io, &cause);
+    }
+  }
+  if (written) return;
+
+  // The results go to standard error first, so they survive whatever the message box does.
+  const std::string name = Cp1251ToUtf8(s.SubjectName);
+  io.error_stream("Результаты испытуемого «" + name + "» для файла " + path + ":\n" +
+                  Cp1251ToUtf8(block));
+  s.services.ShowError("Не удалось записать отчет в файл " + path + ": " + cause +
+                       ". Результаты испытуемого «" + name +
+                       "» выведены в стандартный поток ошибок.");
+}
+
+void WriteReport(SessionState& s) {
+  WriteReport(s, DefaultReportIo());
+}
+
+}  // namespace tavrik
