@@ -195,9 +195,11 @@ void WriteReport(SessionState& s, const ReportIo& io) {
   const std::string name = Cp1251ToUtf8(s.SubjectName);
   io.error_stream("Результаты испытуемого «" + name + "» для файла " + path + ":\n" +
                   Cp1251ToUtf8(block));
+  // The message shows the block too: where standard error goes nowhere, the examiner can still
+  // copy the results from the screen.
   s.services.ShowError("Не удалось записать отчет в файл " + path + ": " + cause +
                        ". Результаты испытуемого «" + name +
-                       "» выведены в стандартный поток ошибок.");
+                       "» выведены в стандартный поток ошибок:\n\n" + Cp1251ToUtf8(block));
 }
 
 void WriteReport(SessionState& s) {

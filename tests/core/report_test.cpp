@@ -242,6 +242,8 @@ TEST_F(ReportTest, AWriteFailingHalfwayLeavesTheFileAsItWas) {
   EXPECT_NE(fakes->errors[0].find(std::strerror(ENOSPC)), std::string::npos) << fakes->errors[0];
   EXPECT_NE(diverted.find("«Тест»"), std::string::npos) << diverted;
   EXPECT_NE(diverted.find(Cp1251ToUtf8(block)), std::string::npos) << diverted;
+  EXPECT_NE(fakes->errors[0].find(Cp1251ToUtf8(block)), std::string::npos)
+      << "the message shows the results too";
 }
 
 TEST_F(ReportTest, AFailedWriteTakesAwayAFileItCreated) {
