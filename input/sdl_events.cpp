@@ -71,6 +71,7 @@ void DispatchEvent(SessionState& s, const SDL_Event& event) {
       break;
     case SDL_QUIT:
       s.Running = 0;
+      s.services.ShowCursor(true);
       break;
     default:
       break;
