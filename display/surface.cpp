@@ -2,7 +2,10 @@
 // colour-keyed fast blit.
 #include <SDL.h>
 
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <map>
 #include <string>
 
 #include "display/bmp.h"
@@ -16,11 +19,85 @@ Uint32 FormatForDepth(int bits_per_pixel) {
   return bits_per_pixel == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
 }
 
+// Every source rectangle a sprite is blitted with becomes a surface of its own (a cell) holding
+// just those pixels, with the sprite's key and run-length encoding. SDL's run-length blit of a
+// rectangle inside a larger sprite walks the encoded runs of every row above the rectangle and of
+// the whole width of every row it covers, so one glyph cut from the font strip, or one column of
+// the indicator, cost nearly as much as the strip or the whole indicator; a cell is blitted whole
+// and costs only its own runs. The cell holds the same pixel values under the same key, so the
+// back buffer ends up exactly as a blit from the sprite would leave it.
+//
+// The cache hangs on the sprite's SDL userdata. It is bounded: when the cells would hold more
+// than twice the sprite's own pixel bytes (the indicator's fill is cut at a new height for every
+// hit count), they are all dropped and made again as they are needed.
+struct CellCache {
+  static constexpr std::uint32_t kTag = 0x43454C4C;  // "CELL": userdata set by LoadSurface
+  std::uint32_t tag = kTag;
+  Uint32 key = 0;
+  std::size_t budget = 0;  // bytes of cell pixels allowed, before encoding
+  std::size_t bytes = 0;
+  std::map<std::array<std::int32_t, 4>, SDL_Surface*> cells;
+
+  ~CellCache() { Clear(); }
+  void Clear() {
+    for (auto& cell : cells) SDL_FreeSurface(cell.second);
+    cells.clear();
+    bytes = 0;
+  }
+};
+
+CellCache* CacheOf(SDL_Surface* sprite) {
+  auto* cache = sprite ? static_cast<CellCache*>(sprite->userdata) : nullptr;
+  return cache && cache->tag == CellCache::kTag ? cache : nullptr;
+}
+
+void FreeSprite(SDL_Surface* sprite) {
+  if (CellCache* cache = CacheOf(sprite)) {
+    sprite->userdata = nullptr;
+    delete cache;
+  }
+  SDL_FreeSurface(sprite);
+}
+
+// The cell of `r` (already checked to lie inside the sprite), made on first use; null when the
+// sprite has no cache or the cell cannot be made, and the caller blits from the sprite itself.
+SDL_Surface* CellOf(SDL_Surface* sprite, const Rect& r) {
+  CellCache* cache = CacheOf(sprite);
+  if (!cache) return nullptr;
+  const std::array<std::int32_t, 4> id{r.Left, r.Top, r.Right, r.Bottom};
+  const auto found = cache->cells.find(id);
+  if (found != cache->cells.end()) return found->second;
+
+  const int w = r.Right - r.Left, h = r.Bottom - r.Top;
+  const int bytes_per_pixel = sprite->format->BytesPerPixel;
+  const std::size_t size = static_cast<std::size_t>(w) * h * bytes_per_pixel;
+  if (cache->bytes + size > cache->budget) cache->Clear();
+  SDL_Surface* cell =
+      SDL_CreateRGBSurfaceWithFormat(0, w, h, sprite->format->BitsPerPixel, sprite->format->format);
+  if (!cell) return nullptr;
+  const auto* from = static_cast<const std::uint8_t*>(sprite->pixels) +
+                     static_cast<std::size_t>(r.Top) * sprite->pitch +
+                     static_cast<std::size_t>(r.Left) * bytes_per_pixel;
+  auto* to = static_cast<std::uint8_t*>(cell->pixels);
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(to + static_cast<std::size_t>(y) * cell->pitch,
+                from + static_cast<std::size_t>(y) * sprite->pitch,
+                static_cast<std::size_t>(w) * bytes_per_pixel);
+  }
+  if (SDL_SetColorKey(cell, SDL_TRUE, cache->key) != 0 || SDL_SetSurfaceRLE(cell, 1) != 0) {
+    SDL_FreeSurface(cell);
+    return nullptr;
+  }
+  cache->cells.emplace(id, cell);
+  cache->bytes += size;
+  return cell;
+}
+
 }  // namespace
 
 SpriteSurface& SpriteSurface::operator=(SpriteSurface&& other) noexcept {
   if (this != &other) {
-    SDL_FreeSurface(surface_);
+    FreeSprite(surface_);
     surface_ = other.surface_;
     other.surface_ = nullptr;
   }
@@ -28,7 +105,7 @@ SpriteSurface& SpriteSurface::operator=(SpriteSurface&& other) noexcept {
 }
 
 SpriteSurface::~SpriteSurface() {
-  SDL_FreeSurface(surface_);
+  FreeSprite(surface_);
 }
 
 int SpriteSurface::Width() const {
@@ -76,12 +153,17 @@ SpriteSurface DisplayDevice::LoadSurface(const std::string& path, std::uint32_t 
   // pixel of the bitmap turns into.
   const Uint32 key = SDL_MapRGB(sprite->format, (color_key >> 16) & 0xFF, (color_key >> 8) & 0xFF,
                                 color_key & 0xFF);
-  // Run-length encoding lets the blit skip transparent runs instead of testing every pixel.
-  if (SDL_SetColorKey(sprite, SDL_TRUE, key) != 0 || SDL_SetSurfaceRLE(sprite, 1) != 0) {
+  // The sprite itself stays unencoded, so that its cells can be copied out of it; the cells are
+  // run-length encoded (see CellCache).
+  if (SDL_SetColorKey(sprite, SDL_TRUE, key) != 0) {
     std::string cause = SDL_GetError();
     SDL_FreeSurface(sprite);
     throw DisplayError(path + ": cannot set the colour key: " + cause);
   }
+  auto* cache = new CellCache;
+  cache->key = key;
+  cache->budget = 2 * static_cast<std::size_t>(sprite->pitch) * sprite->h;
+  sprite->userdata = cache;
   return SpriteSurface(sprite);
 }
 
@@ -97,10 +179,14 @@ int DisplayDevice::BltFast(std::int32_t x, std::int32_t y, const SpriteSurface& 
   if (!sprite.Get() || w <= 0 || h <= 0) return -1;
   if (r.Left < 0 || r.Top < 0 || r.Right > sprite.Width() || r.Bottom > sprite.Height()) return -1;
   if (x < 0 || y < 0 || x + w > back_buffer_->w || y + h > back_buffer_->h) return -1;
-  SDL_Rect src{r.Left, r.Top, static_cast<int>(w), static_cast<int>(h)};
   SDL_Rect dst{x, y, static_cast<int>(w), static_cast<int>(h)};
   // Both rectangles are known to lie inside their surfaces, so the clipping pass of
   // SDL_BlitSurface has nothing to do and is skipped.
+  if (SDL_Surface* cell = CellOf(sprite.Get(), r)) {
+    SDL_Rect whole{0, 0, static_cast<int>(w), static_cast<int>(h)};
+    return SDL_LowerBlit(cell, &whole, back_buffer_, &dst) == 0 ? 0 : -1;
+  }
+  SDL_Rect src{r.Left, r.Top, static_cast<int>(w), static_cast<int>(h)};
   return SDL_LowerBlit(sprite.Get(), &src, back_buffer_, &dst) == 0 ? 0 : -1;
 }
 
