@@ -59,7 +59,11 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   std::size_t i = 0;
   while (i < utf8.size()) {
     const auto b0 = static_cast<unsigned char>(utf8[i]);
-    int len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
+    int len = b0 < 0x80           ? 1
+              : (b0 >> 5) == 0x6  ? 2
+              : (b0 >> 4) == 0xE  ? 3
+              : (b0 >> 3) == 0x1E ? 4
+                                  : 0;
     char32_t cp = 0;
     bool ok = len > 0 && i + len <= utf8.size();
     if (ok) {

@@ -75,6 +75,10 @@ void StartLevel(SessionState& s) {
   }
 
   s.Direction = s.DirectionTable[1];
+  // The level stands at the start of its path from its first screen on, not where an abandoned
+  // test left the ball; and nothing of it has been shown yet.
+  s.Angle = s.Phase * s.Pi / 180;
+  s.LevelFrameShown = 0;
 }
 
 }  // namespace tavrik

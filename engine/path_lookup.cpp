@@ -24,9 +24,12 @@ std::string FoldCase(const std::string& utf8) {
       continue;
     }
     auto c = static_cast<unsigned char>(code[0]);
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
-    else if (c >= 0xC0 && c <= 0xDF) c = static_cast<unsigned char>(c + 32);
-    else if (c == 0xA8) c = 0xB8;  // Ё
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<unsigned char>(c + 32);
+    else if (c >= 0xC0 && c <= 0xDF)
+      c = static_cast<unsigned char>(c + 32);
+    else if (c == 0xA8)
+      c = 0xB8;  // Ё
     out += Cp1251ToUtf8(std::string(1, static_cast<char>(c)));
   }
   return out;

@@ -28,7 +28,7 @@ void RecordHit(SessionState& s, Integer& hits_level, Integer& hits_total, Result
 }  // namespace
 
 void RespondLeft(SessionState& s) {
-  if (s.LeftLatch > 0 || s.ScreenState <= 0) return;
+  if (s.LeftLatch > 0 || s.ScreenState <= 0 || s.LevelFrameShown == 0) return;
   // This press uses up the opportunity, hit or miss.
   s.LeftLatch = static_cast<Integer>(s.LeftLatch + 1);
   if (!(s.BallX <= s.LeftFrameX + s.FrameCellWidth && InsideFrameVertically(s))) return;
@@ -36,7 +36,7 @@ void RespondLeft(SessionState& s) {
 }
 
 void RespondRight(SessionState& s) {
-  if (s.RightLatch > 0 || s.ScreenState <= 0) return;
+  if (s.RightLatch > 0 || s.ScreenState <= 0 || s.LevelFrameShown == 0) return;
   s.RightLatch = static_cast<Integer>(s.RightLatch + 1);
   if (!(s.BallX >= s.RightFrameX - s.FrameCellWidth && InsideFrameVertically(s))) return;
   RecordHit(s, s.RightHitsLevel, s.RightHitsTotal, s.RightResults);

@@ -42,9 +42,7 @@ SessionServices DefaultServices() {
     return t;
   };
   sv.ShowCursor = [](bool) {};
-  sv.ShowError = [](const std::string& message) {
-    std::fprintf(stderr, "%s\n", message.c_str());
-  };
+  sv.ShowError = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
   return sv;
 }
 

@@ -118,6 +118,10 @@ struct SessionState {
   Integer RightHitsTotal = 0;
   ResultTable LeftResults;
   ResultTable RightResults;
+  // 1 once a frame of the current level has been drawn. A hand key handled in the same pump
+  // as the key that set the level up would otherwise be judged against the ball of the screen
+  // before (the previous level, or an abandoned test), and could score a pass never shown.
+  Integer LevelFrameShown = 0;
   Integer RowIndex = 0;  // shared loop counters of the form's procedures
   Integer ColIndex = 0;
 

@@ -98,7 +98,10 @@ void ComposeFrame(Form1& f) {
   SetRect(r, 0, 0, s.BallWidth, s.BallHeight);
   s.BallX = s.TargetX - s.BallWidth / 2.0;
   s.BallY = s.TargetY - s.BallHeight / 2.0;
-  if (test_shown) Blit(f, s.BallX, s.BallY, f.BallSprite);
+  if (test_shown) {
+    Blit(f, s.BallX, s.BallY, f.BallSprite);
+    s.LevelFrameShown = 1;
+  }
 
   if (s.ScreenState == kScreenWaiting && s.Cycle > s.CyclesPerLevel) {
     DrawText(f, t.done, 1, -280, 1);

@@ -38,10 +38,12 @@ TEST(Cp1251, TextsOfTheProgram) {
 
 TEST(Cp1251, MissingCharactersAndBrokenUtf8BecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1251("日本"), "??");
-  EXPECT_EQ(Utf8ToCp1251("ä"), "?");            // Latin-1 letter the code page lacks
-  EXPECT_EQ(Utf8ToCp1251("a\xFF" "b"), "a?b");  // stray byte
-  EXPECT_EQ(Utf8ToCp1251("\xC0\x80"), "??");    // overlong NUL
-  EXPECT_EQ(Utf8ToCp1251("\xD0"), "?");         // cut short
+  EXPECT_EQ(Utf8ToCp1251("ä"), "?");  // Latin-1 letter the code page lacks
+  EXPECT_EQ(Utf8ToCp1251("a\xFF"
+                         "b"),
+            "a?b");                           // stray byte
+  EXPECT_EQ(Utf8ToCp1251("\xC0\x80"), "??");  // overlong NUL
+  EXPECT_EQ(Utf8ToCp1251("\xD0"), "?");       // cut short
   EXPECT_EQ(Utf8ToCp1251("😀"), "?");
 }
 

@@ -117,6 +117,7 @@ class InputHandlersTest : public ::testing::Test {
     Type(name);
     if (screen == Screen::kName) return;
     KeyPress(s, kCodeEnter);
+    s.LevelFrameShown = 1;  // the frame loop draws the ready screen
     if (screen == Screen::kReady) return;
     KeyPress(s, kCodeSpace);
     if (screen == Screen::kRunning) return;

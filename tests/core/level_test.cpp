@@ -41,6 +41,8 @@ TEST_F(StartLevelTest, SetsUpLevelOneAndDrawsTheFirstFlashBeforeTheReseed) {
   s.TestKind = kTestLinear;
   // Leftovers of an earlier level that the set-up must clear, and results that it must keep.
   s.Phase = 123;
+  s.Angle = 123 * 3.14 / 180;
+  s.LevelFrameShown = 1;
   s.FlashOn = 1;
   s.LeftLatch = s.RightLatch = 1;
   s.LeftKeyHeld = s.RightKeyHeld = 1;
@@ -60,6 +62,8 @@ TEST_F(StartLevelTest, SetsUpLevelOneAndDrawsTheFirstFlashBeforeTheReseed) {
   EXPECT_EQ(s.FlashEnd, 237 + 200 + 45);  // + 200 + Int(0.9 * 50)
   EXPECT_EQ(s.Pi, 3.14);
   EXPECT_EQ(s.Phase, 0);
+  EXPECT_EQ(s.Angle, 0) << "the ready screen shows the ball at the start of its path";
+  EXPECT_EQ(s.LevelFrameShown, 0) << "no frame of the new level has been drawn yet";
   EXPECT_EQ(s.Level, 1);
   EXPECT_EQ(s.Cycle, 1);
   EXPECT_EQ(s.FlashNumber, 1);

@@ -30,6 +30,7 @@ class ResponseTest : public ::testing::Test {
     s.Cycle = 3;
     s.Pi = 3.14;
     s.Phase = 0;
+    s.LevelFrameShown = 1;  // the frame loop has drawn the level
     // Frames 60 wide and 80 high, ball 40 by 40, centre (400, 300), track radius 180:
     // the left frame spans x 190..250, the right frame 550..610.
     s.CenterX = 400;
@@ -124,6 +125,19 @@ TEST_F(ResponseTest, NothingCountsUnlessTheLevelRuns) {
     EXPECT_EQ(s.RightLatch, 0) << "ScreenState " << screen;
     EXPECT_EQ(s.LeftHitsTotal + s.RightHitsTotal, 0) << "ScreenState " << screen;
   }
+}
+
+TEST_F(ResponseTest, NothingCountsBeforeTheLevelIsOnTheScreen) {
+  // Space and a hand key handled in the same pump: the frame on the screen still shows the
+  // ball of the screen before, here standing in the left frame.
+  s.LevelFrameShown = 0;
+  PutBall(200, 280);
+  RespondLeft(s);
+  EXPECT_EQ(s.LeftLatch, 0) << "the press is not an answer to anything shown";
+  EXPECT_EQ(s.LeftHitsTotal, 0);
+  s.LevelFrameShown = 1;
+  RespondLeft(s);
+  EXPECT_EQ(s.LeftHitsTotal, 1);
 }
 
 TEST_F(ResponseTest, ALatchClosedByAnEarlyPressReopensWhileTheTargetIsAway) {

@@ -614,9 +614,9 @@ class FuzzFindings : public FormTest {
 };
 
 // The last frame of a flash level shows its last flash. Space starts the next level at once;
-// a hand key of that flash's side in the same event pump scores for the new level's first
-// flash, which has not been shown, and ends it unseen.
-TEST_F(FuzzFindings, DISABLED_AHandKeyInTheSamePumpAsTheSpaceOfTheNextLevelScoresNothing) {
+// a hand key of that flash's side in the same event pump must not score for the new level's
+// first flash, which has not been shown, nor end it unseen.
+TEST_F(FuzzFindings, AHandKeyInTheSamePumpAsTheSpaceOfTheNextLevelScoresNothing) {
   SessionState& s = form.s;
   Choose(3);
   ComposeFrame(form);
@@ -633,12 +633,11 @@ TEST_F(FuzzFindings, DISABLED_AHandKeyInTheSamePumpAsTheSpaceOfTheNextLevelScore
   EXPECT_TRUE(errors.empty());
 }
 
-// A linear test abandoned while the ball stands in the right frame. The next test's level is set
-// up with the phase at 0 but the angle of the old test, so the ready screen and the first running
-// frame show the ball in the right frame, and a right-hand key there scores. When the first cycle
-// runs to the left first, the right latch is opened again and the real pass scores once more:
-// two hits counted for one cycle, one cell of the report.
-TEST_F(FuzzFindings, DISABLED_ANewTestStartsWithTheBallAtTheStartOfItsPath) {
+// A linear test abandoned while the ball stands in the right frame. The next test's level must
+// start with the ball at the start of its path, not where the old test left it: otherwise a
+// right-hand key there scores, and when the first cycle runs to the left first the right latch
+// opens again and the real pass scores once more: two hits for one cycle, one cell of the report.
+TEST_F(FuzzFindings, ANewTestStartsWithTheBallAtTheStartOfItsPath) {
   SessionState& s = form.s;
   Choose(1);
   ComposeFrame(form);
