@@ -55,39 +55,54 @@ int main(int argc, char** argv) {
   }
   // The probe frames decide how to pace; measure only after them.
   const int warmup = tavrik::FramePacer::kSettleFrames + tavrik::FramePacer::kProbeFrames + 10;
-  std::vector<std::int64_t> stamps;
-  stamps.reserve(frames + 1);
+  std::vector<std::int64_t> released, completed;
+  released.reserve(frames + 1);
+  completed.reserve(frames + 1);
   for (int i = 0; i < warmup + frames + 1; ++i) {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
     }
     display.ClearSurface();
     display.Flip();
-    if (i >= warmup) stamps.push_back(tavrik::MonotonicNowNs());
+    if (i >= warmup) {
+      released.push_back(display.Pacer().released_ns());
+      completed.push_back(tavrik::MonotonicNowNs());
+    }
   }
   stop = true;
   if (busy.joinable()) busy.join();
 
   const double period_ms = display.Pacer().period_ns() / 1e6;
-  std::vector<double> ms;
-  for (std::size_t i = 1; i < stamps.size(); ++i) ms.push_back((stamps[i] - stamps[i - 1]) / 1e6);
-  double sum = 0, largest = 0;
-  int dropped = 0;
-  for (double v : ms) {
-    sum += v;
-    largest = std::max(largest, v);
-    dropped += v > 1.2 * period_ms;
-  }
-  const double mean = sum / ms.size();
-  double var = 0;
-  for (double v : ms) var += (v - mean) * (v - mean);
-  const double sd = std::sqrt(var / ms.size());
   std::printf("renderer: %s, video driver: %s, depth %d, load: %s\n", info.name,
               SDL_GetCurrentVideoDriver(), depth, load ? "other core busy" : "none");
   std::printf("%s\n", display.Pacer().Describe().c_str());
-  std::printf(
-      "frames %zu  period %.3f ms  mean %.3f ms (%+.3f%%)  sd %.3f ms  max %.3f ms  "
-      "dropped %d\n",
-      ms.size(), period_ms, mean, 100.0 * (mean - period_ms) / period_ms, sd, largest, dropped);
+  // Released: when each frame was handed to the display (the pacer's doing). Completed: when the
+  // present returned (adds the display server's own delays).
+  const struct {
+    const char* what;
+    const std::vector<std::int64_t>& stamps;
+  } series[] = {{"released ", released}, {"completed", completed}};
+  for (const auto& one : series) {
+    std::vector<double> ms;
+    for (std::size_t i = 1; i < one.stamps.size(); ++i) {
+      ms.push_back((one.stamps[i] - one.stamps[i - 1]) / 1e6);
+    }
+    double sum = 0, largest = 0;
+    int dropped = 0;
+    for (double v : ms) {
+      sum += v;
+      largest = std::max(largest, v);
+      dropped += v > 1.2 * period_ms;
+    }
+    const double mean = sum / ms.size();
+    double var = 0;
+    for (double v : ms) var += (v - mean) * (v - mean);
+    const double sd = std::sqrt(var / ms.size());
+    std::printf(
+        "%s: frames %zu  period %.3f ms  mean %.3f ms (%+.3f%%)  sd %.3f ms  max %.3f ms  "
+        "dropped %d\n",
+        one.what, ms.size(), period_ms, mean, 100.0 * (mean - period_ms) / period_ms, sd, largest,
+        dropped);
+  }
   return 0;
 }

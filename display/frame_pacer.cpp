@@ -46,14 +46,18 @@ void FramePacer::Start(double refresh_hz) {
 }
 
 void FramePacer::BeforePresent() {
-  if (mode_ != Mode::kTimer) return;
   const std::int64_t now = now_();
+  released_ns_ = now;
+  if (mode_ != Mode::kTimer) return;
   if (deadline_ns_ < 0 || now > deadline_ns_ + period_ns_ / 2) {
     // Late by more than half a frame (a stall, or the switch into timer mode): the ticks restart
     // one period after the last frame shown, instead of rushing frames out to catch up.
     deadline_ns_ = last_present_ns_ < 0 ? now : std::max(now, last_present_ns_ + period_ns_);
   }
-  if (now < deadline_ns_) sleep_until_(deadline_ns_);
+  if (now < deadline_ns_) {
+    sleep_until_(deadline_ns_);
+    released_ns_ = now_();
+  }
 }
 
 void FramePacer::AfterPresent() {

@@ -37,6 +37,9 @@ class FramePacer {
   void AfterPresent();
 
   Mode mode() const { return mode_; }
+  // When the last frame was handed to the display (after any wait of the pacer); the present
+  // itself may take the display server a while longer.
+  std::int64_t released_ns() const { return released_ns_; }
   double refresh_hz() const { return 1e9 / static_cast<double>(period_ns_); }
   std::int64_t period_ns() const { return period_ns_; }
 
@@ -55,6 +58,7 @@ class FramePacer {
   Mode mode_ = Mode::kProbing;
   std::int64_t period_ns_ = 16'666'667;
   std::int64_t last_present_ns_ = -1;
+  std::int64_t released_ns_ = -1;
   std::int64_t deadline_ns_ = -1;
   int probe_count_ = 0;
   std::int64_t probe_intervals_[kProbeFrames] = {};
