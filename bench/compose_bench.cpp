@@ -12,6 +12,10 @@
 //
 //   compose_bench [--benchmark_filter=...] [--benchmark_repetitions=N]
 //   DISPLAY=:7 compose_bench        # with `Xvfb :7 -screen 0 800x600x24` running
+//
+// On a display without a GPU (Xvfb) SDL's default renderer is OpenGL on Mesa's software
+// rasteriser, which dominates the presentation; to compare with SDL's own software path run it
+// with SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0.
 #ifdef TAVRIK_HAVE_GOOGLE_BENCHMARK
 
 #include <SDL.h>
@@ -102,7 +106,7 @@ void EnterRunningLinear(Form1& f) {
 }
 
 // Keeps the level running: without it the level ends after its tenth cycle and the screen turns
-// into "level done". Two stores of small integers, far below the frame's cost.
+// into "level done". One compare per frame and a store every few hundred: far below the frame.
 inline void KeepRunning(SessionState& s) {
   if (s.Cycle > 8) s.Cycle = 5;
 }
