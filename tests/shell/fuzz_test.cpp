@@ -235,7 +235,7 @@ class FuzzRun {
     }
     // Now and then the hand key of the frame the ball stands in, as a subject would press it,
     // so that levels fill up with hits; blind presses alone seldom score.
-    if (st.ScreenState == kScreenRunning && !stale_geometry_ && dice_.OneIn(4)) {
+    if (st.ScreenState == kScreenRunning && dice_.OneIn(4)) {
       if (st.BallX <= st.LeftFrameX + st.FrameCellWidth) {
         e.code = kLeftKeys[dice_.Below(4)];
         return e;
@@ -257,10 +257,6 @@ class FuzzRun {
       // A careful subject presses a hand key only when aiming (above): such levels reach the
       // full ten hits.
       if (careful_ && st.ScreenState == kScreenRunning && IsHandKey(e.code)) e.code = 'x';
-      // KNOWN FAULTS (see FuzzFindings below): after a level is set up, a hand key is judged
-      // against the ball of a frame of the level or test before, until a frame shows the new
-      // level's ball. Left out until fixed, so that the run goes on to find other faults.
-      if (stale_geometry_ && IsHandKey(e.code)) e.code = 'x';
     } else if (r < 74) {
       e.kind = Kind::kKeyUp;
       e.code = dice_.OneIn(10) ? 0 : 1 + dice_.Below(0x40000200);
@@ -315,11 +311,7 @@ class FuzzRun {
     }
     if (e.kind == Kind::kFrame) {
       ++tally_.frames;
-      // A frame shows the new level's ball once the level's own position has been computed:
-      // the flash test's at once (set-up puts the flash out), a moving test's only after the
-      // first stimulus step, since set-up resets the phase but not the angle the frame draws.
-      if (b.kind == kTestFlash || stepped_since_set_up_) stale_geometry_ = false;
-      if (b.screen == kScreenRunning) stepped_since_set_up_ = true;
+      frame_since_set_up_ = true;
     } else {
       ++tally_.events;
     }
@@ -369,6 +361,8 @@ class FuzzRun {
       ASSERT_LE(gained, 1) << Where(e);
       if (gained == 1) {
         ASSERT_TRUE(key && b.screen == kScreenRunning) << Where(e) << "a hit off a running level";
+        // The ball a key is judged against must be one the subject has seen in this level.
+        ASSERT_TRUE(frame_since_set_up_) << Where(e) << "a hit before the level was shown";
         const bool left = st.LeftHitsTotal > b.left_total;
         const auto& keys = left ? kLeftKeys : kRightKeys;
         ASSERT_NE(std::find(std::begin(keys), std::end(keys), e.code), std::end(keys))
@@ -381,8 +375,7 @@ class FuzzRun {
       ASSERT_TRUE(key) << Where(e) << "the level changed by a " << Describe(e);
       if (st.Level == b.level + 1) ++tally_.levels_started;
       careful_ = dice_.OneIn(2);
-      stale_geometry_ = st.Level > 0;
-      stepped_since_set_up_ = false;
+      frame_since_set_up_ = false;
       if (b.level == 0 && st.Level == 1) ++tally_.names_accepted;
     }
     if (e.kind == Kind::kFrame && b.screen == kScreenRunning && st.ScreenState == kScreenWaiting) {
@@ -529,9 +522,8 @@ class FuzzRun {
   std::unique_ptr<Form1> form_;
   ResultTable left_before_, right_before_;
   int cursor_shown_ = 0;
-  bool careful_ = false;  // chosen afresh for every level
-  bool stale_geometry_ = false;
-  bool stepped_since_set_up_ = false;
+  bool careful_ = false;             // chosen afresh for every level
+  bool frame_since_set_up_ = false;  // a frame has shown the level last set up
   std::vector<std::string> errors_;
   Tally tally_;
   std::array<Step, 24> recent_{};
@@ -580,10 +572,9 @@ TEST(FuzzTest, ShippedGraphicsAt32Bits) {
   ExpectCoverage(run.tally(), lines);
 }
 
-// Faults the fuzz run found, each reduced to its shortest road. Both come from one gap: the
+// Faults the fuzz run found, each reduced to its shortest road. Both came from one gap: the
 // scoring judges a hand key against the ball of the frame last composed, and right after a level
-// is set up that frame belongs to the level or the test before. Disabled until fixed (run them
-// with --gtest_also_run_disabled_tests); the fuzz run leaves these roads out meanwhile.
+// is set up that frame belonged to the level or the test before.
 class FuzzFindings : public FormTest {
  protected:
   void SetUp() override {
