@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -85,7 +86,8 @@ inline void WriteFixtureGraphics(const std::filesystem::path& dir, const Fixture
   WriteBmp24(file("Полоска.bmp"), z.strip_w, z.strip_h, [](int, int) { return kStripColour; });
   const int icw = z.indicator_w / 4;
   WriteBmp24(file("Индикатор.bmp"), z.indicator_w, z.indicator_h, [&](int x, int y) {
-    const int cell = x / icw, cx = x % icw;
+    // A width that is not a multiple of four leaves a few columns past the fourth cell.
+    const int cell = std::min(x / icw, 3), cx = x - cell * icw;
     const bool border = cx == 0 || cx == icw - 1 || y == 0 || y == z.indicator_h - 1;
     if (cell % 2 == 1) return kIndicatorFill[cell / 2];
     return border ? kIndicatorCover[cell / 2] : 0u;
