@@ -5,6 +5,9 @@
 // with its aspect kept (black bars fill the rest). SDL maps mouse positions back into the
 // 800 by 600 image, so the program sees its own pixels either way.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -40,6 +43,25 @@ bool IsSoftwareGl(SDL_Renderer* renderer) {
     if (std::strstr(name, soft)) return true;
   }
   return false;
+}
+
+// An X server without a window manager: no client has announced one on the root window.
+bool IsBareXServer(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  Display* x = info.info.x11.display;
+  const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return true;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const int status = XGetWindowProperty(x, DefaultRootWindow(x), check, 0, 1, False, XA_WINDOW,
+                                        &type, &format, &count, &after, &data);
+  const bool announced = status == Success && type == XA_WINDOW && count == 1;
+  if (data) XFree(data);
+  return !announced;
 }
 
 int SoftwareRendererIndex() {
@@ -100,11 +122,14 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
   // window manager carries out the full-screen request (a bare X server).
   SDL_Rect bounds{0, 0, width, height};
   SDL_GetDisplayBounds(0, &bounds);
-  window_ = SDL_CreateWindow("Tavrik", bounds.x, bounds.y, bounds.w, bounds.h,
-                             SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+  window_ =
+      SDL_CreateWindow("Tavrik", bounds.x, bounds.y, bounds.w, bounds.h, SDL_WINDOW_BORDERLESS);
   if (!window_) {
     throw DisplayError(std::string("display: cannot take the screen: ") + SDL_GetError());
   }
+  // A window manager is asked to give the window the whole screen, above its panels. A bare X
+  // server has nobody to ask, and SDL would wait a tenth of a second for an answer in vain.
+  if (!IsBareXServer(window_)) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   renderer_ = CreateRenderer(window_);
   if (!renderer_) {
     throw DisplayError(std::string("display: cannot create a renderer: ") + SDL_GetError());
