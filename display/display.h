@@ -40,14 +40,16 @@ class DisplayError : public std::runtime_error {
 constexpr std::uint32_t kKeyBlack = 0x000000;
 constexpr std::uint32_t kKeyWhite = 0xFFFFFF;
 
-// One bitmap converted to the back buffer's format, with its source colour key set.
+struct SpriteCells;
+
+// One bitmap converted to the back buffer's format, with its source colour key set, and the
+// run-length encoded cells that blits cut from it (see surface.cpp).
 class SpriteSurface {
  public:
-  SpriteSurface() = default;
-  explicit SpriteSurface(SDL_Surface* surface) : surface_(surface) {}
-  SpriteSurface(SpriteSurface&& other) noexcept : surface_(other.surface_) {
-    other.surface_ = nullptr;
-  }
+  SpriteSurface();
+  // Takes ownership of `surface`, whose colour key is `key` (a pixel value of its format).
+  SpriteSurface(SDL_Surface* surface, std::uint32_t key);
+  SpriteSurface(SpriteSurface&& other) noexcept;
   SpriteSurface& operator=(SpriteSurface&& other) noexcept;
   SpriteSurface(const SpriteSurface&) = delete;
   SpriteSurface& operator=(const SpriteSurface&) = delete;
@@ -57,8 +59,13 @@ class SpriteSurface {
   int Height() const;
   SDL_Surface* Get() const { return surface_; }
 
+  // The cell of `r` (which must lie inside the sprite), made on first use; null when it cannot
+  // be made, and the caller blits from the sprite itself.
+  SDL_Surface* Cell(const Rect& r) const;
+
  private:
   SDL_Surface* surface_ = nullptr;
+  std::unique_ptr<SpriteCells> cells_;
 };
 
 class DisplayDevice {

@@ -19,6 +19,8 @@ Uint32 FormatForDepth(int bits_per_pixel) {
   return bits_per_pixel == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
 }
 
+}  // namespace
+
 // Every source rectangle a sprite is blitted with becomes a surface of its own (a cell) holding
 // just those pixels, with the sprite's key and run-length encoding. SDL's run-length blit of a
 // rectangle inside a larger sprite walks the encoded runs of every row above the rectangle and of
@@ -27,18 +29,16 @@ Uint32 FormatForDepth(int bits_per_pixel) {
 // and costs only its own runs. The cell holds the same pixel values under the same key, so the
 // back buffer ends up exactly as a blit from the sprite would leave it.
 //
-// The cache hangs on the sprite's SDL userdata. It is bounded: when the cells would hold more
-// than twice the sprite's own pixel bytes (the indicator's fill is cut at a new height for every
-// hit count), they are all dropped and made again as they are needed.
-struct CellCache {
-  static constexpr std::uint32_t kTag = 0x43454C4C;  // "CELL": userdata set by LoadSurface
-  std::uint32_t tag = kTag;
+// The cells are bounded: when they would hold more than twice the sprite's own pixel bytes (the
+// indicator's fill is cut at a new height for every hit count), they are all dropped and made
+// again as they are needed.
+struct SpriteCells {
   Uint32 key = 0;
   std::size_t budget = 0;  // bytes of cell pixels allowed, before encoding
   std::size_t bytes = 0;
   std::map<std::array<std::int32_t, 4>, SDL_Surface*> cells;
 
-  ~CellCache() { Clear(); }
+  ~SpriteCells() { Clear(); }
   void Clear() {
     for (auto& cell : cells) SDL_FreeSurface(cell.second);
     cells.clear();
@@ -46,58 +46,23 @@ struct CellCache {
   }
 };
 
-CellCache* CacheOf(SDL_Surface* sprite) {
-  auto* cache = sprite ? static_cast<CellCache*>(sprite->userdata) : nullptr;
-  return cache && cache->tag == CellCache::kTag ? cache : nullptr;
+SpriteSurface::SpriteSurface() = default;
+
+SpriteSurface::SpriteSurface(SDL_Surface* surface, std::uint32_t key)
+    : surface_(surface), cells_(std::make_unique<SpriteCells>()) {
+  cells_->key = key;
+  cells_->budget = 2 * static_cast<std::size_t>(surface->pitch) * surface->h;
 }
 
-void FreeSprite(SDL_Surface* sprite) {
-  if (CellCache* cache = CacheOf(sprite)) {
-    sprite->userdata = nullptr;
-    delete cache;
-  }
-  SDL_FreeSurface(sprite);
+SpriteSurface::SpriteSurface(SpriteSurface&& other) noexcept
+    : surface_(other.surface_), cells_(std::move(other.cells_)) {
+  other.surface_ = nullptr;
 }
-
-// The cell of `r` (already checked to lie inside the sprite), made on first use; null when the
-// sprite has no cache or the cell cannot be made, and the caller blits from the sprite itself.
-SDL_Surface* CellOf(SDL_Surface* sprite, const Rect& r) {
-  CellCache* cache = CacheOf(sprite);
-  if (!cache) return nullptr;
-  const std::array<std::int32_t, 4> id{r.Left, r.Top, r.Right, r.Bottom};
-  const auto found = cache->cells.find(id);
-  if (found != cache->cells.end()) return found->second;
-
-  const int w = r.Right - r.Left, h = r.Bottom - r.Top;
-  const int bytes_per_pixel = sprite->format->BytesPerPixel;
-  const std::size_t size = static_cast<std::size_t>(w) * h * bytes_per_pixel;
-  if (cache->bytes + size > cache->budget) cache->Clear();
-  SDL_Surface* cell =
-      SDL_CreateRGBSurfaceWithFormat(0, w, h, sprite->format->BitsPerPixel, sprite->format->format);
-  if (!cell) return nullptr;
-  const auto* from = static_cast<const std::uint8_t*>(sprite->pixels) +
-                     static_cast<std::size_t>(r.Top) * sprite->pitch +
-                     static_cast<std::size_t>(r.Left) * bytes_per_pixel;
-  auto* to = static_cast<std::uint8_t*>(cell->pixels);
-  for (int y = 0; y < h; ++y) {
-    std::memcpy(to + static_cast<std::size_t>(y) * cell->pitch,
-                from + static_cast<std::size_t>(y) * sprite->pitch,
-                static_cast<std::size_t>(w) * bytes_per_pixel);
-  }
-  if (SDL_SetColorKey(cell, SDL_TRUE, cache->key) != 0 || SDL_SetSurfaceRLE(cell, 1) != 0) {
-    SDL_FreeSurface(cell);
-    return nullptr;
-  }
-  cache->cells.emplace(id, cell);
-  cache->bytes += size;
-  return cell;
-}
-
-}  // namespace
 
 SpriteSurface& SpriteSurface::operator=(SpriteSurface&& other) noexcept {
   if (this != &other) {
-    FreeSprite(surface_);
+    cells_ = std::move(other.cells_);
+    SDL_FreeSurface(surface_);
     surface_ = other.surface_;
     other.surface_ = nullptr;
   }
@@ -105,7 +70,8 @@ SpriteSurface& SpriteSurface::operator=(SpriteSurface&& other) noexcept {
 }
 
 SpriteSurface::~SpriteSurface() {
-  FreeSprite(surface_);
+  cells_.reset();
+  SDL_FreeSurface(surface_);
 }
 
 int SpriteSurface::Width() const {
@@ -113,6 +79,37 @@ int SpriteSurface::Width() const {
 }
 int SpriteSurface::Height() const {
   return surface_ ? surface_->h : 0;
+}
+
+SDL_Surface* SpriteSurface::Cell(const Rect& r) const {
+  if (!cells_) return nullptr;
+  const std::array<std::int32_t, 4> id{r.Left, r.Top, r.Right, r.Bottom};
+  const auto found = cells_->cells.find(id);
+  if (found != cells_->cells.end()) return found->second;
+
+  const int w = r.Right - r.Left, h = r.Bottom - r.Top;
+  const int bytes_per_pixel = surface_->format->BytesPerPixel;
+  const std::size_t size = static_cast<std::size_t>(w) * h * bytes_per_pixel;
+  if (cells_->bytes + size > cells_->budget) cells_->Clear();
+  SDL_Surface* cell = SDL_CreateRGBSurfaceWithFormat(0, w, h, surface_->format->BitsPerPixel,
+                                                     surface_->format->format);
+  if (!cell) return nullptr;
+  const auto* from = static_cast<const std::uint8_t*>(surface_->pixels) +
+                     static_cast<std::size_t>(r.Top) * surface_->pitch +
+                     static_cast<std::size_t>(r.Left) * bytes_per_pixel;
+  auto* to = static_cast<std::uint8_t*>(cell->pixels);
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(to + static_cast<std::size_t>(y) * cell->pitch,
+                from + static_cast<std::size_t>(y) * surface_->pitch,
+                static_cast<std::size_t>(w) * bytes_per_pixel);
+  }
+  if (SDL_SetColorKey(cell, SDL_TRUE, cells_->key) != 0 || SDL_SetSurfaceRLE(cell, 1) != 0) {
+    SDL_FreeSurface(cell);
+    return nullptr;
+  }
+  cells_->cells.emplace(id, cell);
+  cells_->bytes += size;
+  return cell;
 }
 
 void DisplayDevice::CreateBackBuffer(int width, int height, int bits_per_pixel) {
@@ -154,17 +151,13 @@ SpriteSurface DisplayDevice::LoadSurface(const std::string& path, std::uint32_t 
   const Uint32 key = SDL_MapRGB(sprite->format, (color_key >> 16) & 0xFF, (color_key >> 8) & 0xFF,
                                 color_key & 0xFF);
   // The sprite itself stays unencoded, so that its cells can be copied out of it; the cells are
-  // run-length encoded (see CellCache).
+  // run-length encoded (see SpriteCells).
   if (SDL_SetColorKey(sprite, SDL_TRUE, key) != 0) {
     std::string cause = SDL_GetError();
     SDL_FreeSurface(sprite);
     throw DisplayError(path + ": cannot set the colour key: " + cause);
   }
-  auto* cache = new CellCache;
-  cache->key = key;
-  cache->budget = 2 * static_cast<std::size_t>(sprite->pitch) * sprite->h;
-  sprite->userdata = cache;
-  return SpriteSurface(sprite);
+  return SpriteSurface(sprite, key);
 }
 
 void DisplayDevice::ClearSurface() {
@@ -182,7 +175,7 @@ int DisplayDevice::BltFast(std::int32_t x, std::int32_t y, const SpriteSurface& 
   SDL_Rect dst{x, y, static_cast<int>(w), static_cast<int>(h)};
   // Both rectangles are known to lie inside their surfaces, so the clipping pass of
   // SDL_BlitSurface has nothing to do and is skipped.
-  if (SDL_Surface* cell = CellOf(sprite.Get(), r)) {
+  if (SDL_Surface* cell = sprite.Cell(r)) {
     SDL_Rect whole{0, 0, static_cast<int>(w), static_cast<int>(h)};
     return SDL_LowerBlit(cell, &whole, back_buffer_, &dst) == 0 ? 0 : -1;
   }
