@@ -1,0 +1,96 @@
+// The driver of the end-to-end tests. run_scenario.sh starts a virtual X server and lays out a
+// start folder, then runs, for example:
+//
+//   e2e_subject quick-tour --folder DIR --artifacts DIR --program ./Tavrik2
+//   e2e_subject complete --folder DIR --artifacts DIR --run ./Tavrik2:abandon,linear,circular
+//
+// Exit code 0 when every check passed; otherwise 1 with the reason on standard error.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "failure.h"
+#include "scenarios.h"
+
+namespace e2e {
+
+namespace {
+const auto g_start = std::chrono::steady_clock::now();
+}
+
+double Elapsed() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - g_start).count();
+}
+
+void Log(const std::string& line) {
+  std::printf("[%7.2f s] %s\n", Elapsed(), line.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace e2e
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: e2e_subject quick-tour --folder DIR --artifacts DIR --program ./TavrikN\n"
+               "       e2e_subject complete --folder DIR --artifacts DIR "
+               "--run ./TavrikN:test,test,... [--run ...]\n"
+               "tests: abandon, linear, circular, flash\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace e2e;
+  if (argc < 2) return Usage();
+  const std::string scenario = argv[1];
+  ScenarioOptions options;
+  std::string program;
+  std::vector<ProgramRun> runs;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string key = argv[i], value = argv[i + 1];
+    if (key == "--folder") {
+      options.folder = value;
+    } else if (key == "--artifacts") {
+      options.artifacts = value;
+    } else if (key == "--program") {
+      program = value;
+    } else if (key == "--run") {
+      const auto colon = value.find(':');
+      if (colon == std::string::npos) return Usage();
+      ProgramRun run;
+      run.program = value.substr(0, colon);
+      std::stringstream tests(value.substr(colon + 1));
+      for (std::string t; std::getline(tests, t, ',');) run.tests.push_back(t);
+      runs.push_back(run);
+    } else {
+      return Usage();
+    }
+  }
+  if (options.folder.empty() || options.artifacts.empty()) return Usage();
+  std::filesystem::create_directories(options.artifacts);
+
+  try {
+    if (scenario == "quick-tour" && !program.empty()) {
+      QuickTour(options, program);
+    } else if (scenario == "complete" && !runs.empty()) {
+      CompleteSessions(options, runs);
+    } else {
+      return Usage();
+    }
+  } catch (const Failure& f) {
+    std::fprintf(stderr, "FAILED after %.1f s: %s\n", Elapsed(), f.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "FAILED after %.1f s (unexpected error): %s\n", Elapsed(), e.what());
+    return 1;
+  }
+  Log("passed");
+  return 0;
+}

@@ -1,0 +1,40 @@
+// The program under test as a child process: started in its start folder with its standard error
+// kept in a file, watched for its exit, and killed when a scenario fails.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace e2e {
+
+class Program {
+ public:
+  // Starts `executable` (a path relative to `start_folder`, like "./Tavrik2") with
+  // `start_folder` as its working directory; standard error goes to `stderr_path`.
+  Program(const std::string& start_folder, const std::string& executable,
+          const std::string& stderr_path);
+  ~Program();  // kills the program if it still runs
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // True once the program has ended; `exit_code` is its exit status, or 128 + signal.
+  bool Ended(int* exit_code);
+  // Waits up to `seconds` for the program to end; false if it still runs.
+  bool WaitEnd(double seconds, int* exit_code);
+  void Kill();
+  // Throws Failure, quoting its standard error, if the program has ended.
+  void CheckRunning(const std::string& when);
+
+  std::string StandardError() const;
+  const std::string& Name() const { return executable_; }
+
+ private:
+  std::string executable_;
+  std::string stderr_path_;
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int exit_code_ = 0;
+};
+
+}  // namespace e2e

@@ -1,0 +1,440 @@
+// The end-to-end scenarios.
+#include "scenarios.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <set>
+
+#include "failure.h"
+#include "program.h"
+#include "reference.h"
+#include "report_check.h"
+#include "screens.h"
+#include "subject.h"
+#include "x_session.h"
+
+namespace e2e {
+
+bool FindBall(const Image& image, const Box& origin, int stride, double* cx, double* cy);
+
+namespace {
+
+const char* TestName(int kind) {
+  return kind == 1 ? "circular" : kind == 2 ? "linear" : "flash";
+}
+
+// Menu button k (1 top: linear, 2: circular, 3 bottom: flash) and its centre on the image.
+int ButtonOf(int kind) {
+  return kind == 2 ? 1 : kind == 1 ? 2 : 3;
+}
+double ButtonCentreY(int button) {
+  return 230 + (button - 1) * 70;
+}
+
+int DepthOf(const std::string& program) {
+  return program.find("Tavrik1") != std::string::npos ? 16 : 32;
+}
+
+bool ScreenshotsWanted() {
+  const char* dir = std::getenv("TAVRIK_SCREENSHOTS");
+  return dir && *dir;
+}
+
+std::string ReportDir(const ScenarioOptions& o) {
+  return o.folder + "/Отчет";
+}
+
+// Esc on the menu must end the program, with exit code 0, at once.
+void QuitFromMenu(XSession& x, Program& program) {
+  x.Tap("Escape");
+  int code = -1;
+  if (!program.WaitEnd(5, &code)) {
+    throw Failure(program.Name() + " still runs 5 s after Esc on the menu");
+  }
+  if (code != 0) {
+    throw Failure(program.Name() + " ended with exit code " + std::to_string(code) +
+                  " after Esc on the menu; its standard error:\n" + program.StandardError());
+  }
+  const std::string err = program.StandardError();
+  if (err.find("frame pacing: ") == std::string::npos) {
+    throw Failure(program.Name() + " did not say how it paces its frames; standard error:\n" + err);
+  }
+  Log(program.Name() + " ended with exit code 0 after Esc on the menu");
+}
+
+// Counts of hits of the level, as the test screen shows them at the bottom.
+ScreenSetup CountsShown(int kind, int left, int right) {
+  return ScreenSetup::LevelDone(kind, 1, left, right, 0, 0);
+}
+
+// Grabs the line of the linear and flash tests and finds the ball there, in image pixels.
+bool BallOnLine(Screens& screens, double* cx, double* cy) {
+  const Box line = screens.Place().ScreenBox(Box{180, 276, 440, 48});
+  double sx = 0, sy = 0;
+  if (!FindBall(screens.X().Grab(line), line, 1, &sx, &sy)) return false;
+  *cx = screens.Place().ImageX(sx);
+  *cy = screens.Place().ImageY(sy);
+  return true;
+}
+
+// Waits until the ball stands inside the hit window of `left` (linear test), having first
+// been on the other side, so that each answer falls on a new pass.
+double WaitForBallInFrame(Screens& screens, bool left, const std::string& what) {
+  const double until = Elapsed() + 20;
+  bool was_away = false;
+  while (Elapsed() < until) {
+    screens.Prog().CheckRunning("while the ball was awaited " + what);
+    double cx = 0, cy = 0;
+    if (BallOnLine(screens, &cx, &cy)) {
+      const bool away = left ? cx > 420 : cx < 380;
+      const bool inside = left ? cx < 250 : cx > 530;
+      if (away) was_away = true;
+      if (was_away && inside) return cx;
+    }
+    Pause(0.003);
+  }
+  throw Failure("the ball never came into the " + std::string(left ? "left" : "right") + " frame " +
+                what);
+}
+
+class Run {
+ public:
+  Run(const ScenarioOptions& o, XSession& x, const ProgramRun& run, const std::string& name,
+      bool first_name_typed_here)
+      : options_(o),
+        x_(x),
+        program_(o.folder, run.program, o.artifacts + "/stderr-" + run.program.substr(2) + ".txt"),
+        reference_(o.folder, DepthOf(run.program)),
+        screens_(x, reference_, program_, o.artifacts),
+        name_(name),
+        type_name_(first_name_typed_here),
+        shots_(ScreenshotsWanted() && DepthOf(run.program) == 32) {}
+
+  Program& Prog() { return program_; }
+
+  void Start() {
+    // The pointer off every button first, so that the menu is fully known.
+    x_.MoveMouse(700, 560);
+    screens_.WaitFor(ScreenSetup::Menu(700, 560, 0), "the menu", 20);
+    Log(program_.Name() + ": menu shown");
+  }
+
+  // From the menu to the name screen of `kind`, and on to the level 1 screen waiting for Space.
+  void ChooseTest(int kind) {
+    const int button = ButtonOf(kind);
+    const int y = static_cast<int>(ButtonCentreY(button));
+    x_.MoveMouse(400, y);
+    const Image menu =
+        screens_.WaitFor(ScreenSetup::Menu(400, static_cast<float>(y), button),
+                         "the menu with button " + std::to_string(button) + " lit", 10);
+    Shot(menu, "menu");
+    x_.Click();
+    if (type_name_) {
+      screens_.WaitFor(ScreenSetup::NameEntry(kind, ""), "the name screen with no name yet", 10);
+      TypeName();
+      type_name_ = false;
+    }
+    const Image name_screen = screens_.WaitFor(ScreenSetup::NameEntry(kind, name_),
+                                               "the name screen showing (" + name_ + ")", 15);
+    Shot(name_screen, "name");
+    x_.Tap("Return");
+    const Image ready = screens_.WaitFor(
+        ScreenSetup::Ready(kind, 1, 0, 0),
+        std::string("level 1 of the ") + TestName(kind) + " test waiting for Space", 10);
+    Shot(ready, "ready");
+    menu_y_ = y;
+    menu_button_ = button;
+  }
+
+  // A flash test left with Esc after its first flash was answered: the menu returns and no
+  // report is written.
+  void Abandon() {
+    const ReportFolder before = ReportFolder::Read(ReportDir(options_));
+    ChooseTest(3);
+    x_.Tap("space");
+    const double until = Elapsed() + 30;
+    int hand = -1;
+    while (hand < 0) {
+      if (Elapsed() > until) throw Failure("no flash came within 30 s of the start of level 1");
+      program_.CheckRunning("during the flash test to be abandoned");
+      double cx = 0, cy = 0;
+      if (BallOnLine(screens_, &cx, &cy)) {
+        if (cx < 300) hand = 0;
+        if (cx > 500) hand = 1;
+      }
+      Pause(0.003);
+    }
+    x_.Tap(hand == 0 ? "q" : "bracketright");
+    screens_.WaitFor(CountsShown(3, hand == 0, hand == 1), "the first flash answered (count 1)", 5,
+                     hand == 0 ? kLeftCountBox : kRightCountBox);
+    x_.Tap("Escape");
+    screens_.WaitFor(ScreenSetup::Menu(400, static_cast<float>(menu_y_), menu_button_),
+                     "the menu after Esc during the flash test", 10);
+    const ReportFolder after = ReportFolder::Read(ReportDir(options_));
+    if (after.files != before.files) {
+      throw Failure("Esc during a test changed the report folder: before " + before.Listing() +
+                    ", after " + after.Listing());
+    }
+    Log(program_.Name() + ": flash test abandoned with Esc, no report written");
+  }
+
+  // A whole test by the scripted subject, and its report block.
+  void Complete(int kind, bool check_held_keys) {
+    ChooseTest(kind);
+    if (check_held_keys) CheckHeldKeys(kind);
+    const TestPlan plan = PlanFor(kind);
+    Subject subject(screens_);
+    if (shots_) subject.ShootRunningAs(std::string("running-") + TestName(kind));
+    int left_total = 0, right_total = 0;
+    Results left{}, right{};
+    for (int level = 1; level <= 4; ++level) {
+      const LevelPlan& lp = plan.levels[level];
+      subject.RunLevel(kind, level, lp, left_total, right_total);
+      const int l = lp.Hits(kLeft), r = lp.Hits(kRight);
+      left_total += l;
+      right_total += r;
+      for (int c = 1; c <= 10; ++c) {
+        left[level][c] = LevelPlan::Scores(lp.hand[kLeft][c - 1]);
+        right[level][c] = LevelPlan::Scores(lp.hand[kRight][c - 1]);
+      }
+      const Image done = screens_.WaitFor(
+          ScreenSetup::LevelDone(kind, level, l, r, left_total, right_total),
+          "the end of level " + std::to_string(level) + " (" + std::to_string(l) + " and " +
+              std::to_string(r) + " hits, totals " + std::to_string(left_total) + " and " +
+              std::to_string(right_total) + ")",
+          10);
+      if (kind == 2 && level == 1) Shot(done, "level-done");
+      if (kind == 2 && level == 4) Shot(done, "test-done");
+      Log(program_.Name() + ": " + TestName(kind) + " level " + std::to_string(level) + " shows " +
+          std::to_string(l) + "-10 and " + std::to_string(r) + "-10 as planned");
+    }
+
+    const ReportFolder before = ReportFolder::Read(ReportDir(options_));
+    const std::time_t from = std::time(nullptr);
+    x_.Tap("space");
+    const std::string file = ReportFileName(kind);
+    const double until = Elapsed() + 10;
+    ReportFolder after = before;
+    while (after.files[file] == (before.files.count(file) ? before.files.at(file) : "")) {
+      if (Elapsed() > until) {
+        throw Failure("Space after the last level wrote nothing to " + file +
+                      " within 10 s; the report folder holds " + after.Listing());
+      }
+      program_.CheckRunning("after the last level");
+      Pause(0.02);
+      after = ReportFolder::Read(ReportDir(options_));
+    }
+    const std::time_t to = std::time(nullptr);
+    screens_.WaitFor(ScreenSetup::Menu(400, static_cast<float>(menu_y_), menu_button_),
+                     "the menu after the report", 10);
+    Pause(0.2);  // anything written after the first bytes would show now
+    after = ReportFolder::Read(ReportDir(options_));
+    CheckAppendedBlock(before, after, kind, name_, left, right, from, to);
+    Log(program_.Name() + ": " + TestName(kind) + " report block appended to " + file +
+        " as expected (" + std::to_string(left_total) + " left and " + std::to_string(right_total) +
+        " right hits)");
+  }
+
+  void Quit() { QuitFromMenu(x_, program_); }
+
+ private:
+  void Shot(const Image& screen, const std::string& name) {
+    if (!shots_ || shots_taken_.count(name)) return;
+    shots_taken_.insert(name);
+    screens_.Screenshot(screen, name);
+  }
+
+  void TypeName() {
+    if (name_ == "Иван Петров") {
+      x_.TypeText(name_);
+      return;
+    }
+    // Latin letters and digits have no place in a name and are dropped; Backspace corrects.
+    x_.TypeText("Анна Q1Смирновы");
+    screens_.WaitFor(ScreenSetup::NameEntry(3, "Анна Смирновы"),
+                     "the name screen showing (Анна Смирновы), Latin and digits dropped", 15,
+                     Box{0, 250, 800, 120});
+    x_.Tap("BackSpace");
+    x_.TypeText("а");
+  }
+
+  // On the screen waiting for Space a hand key shows its frame pressed while it is held, and
+  // counts nothing.
+  void CheckHeldKeys(int kind) {
+    ScreenSetup setup = ScreenSetup::Ready(kind, 1, 0, 0);
+    const ScreenSetup released = setup;
+    x_.KeyDown("q");
+    setup.left_held = 1;
+    screens_.WaitFor(setup, "the left frame pressed while Q is held", 5);
+    x_.KeyUp("q");
+    screens_.WaitFor(released, "both frames released after Q went up", 5);
+    x_.KeyDown("bracketright");
+    setup.left_held = 0;
+    setup.right_held = 1;
+    screens_.WaitFor(setup, "the right frame pressed while ] is held", 5);
+    x_.KeyUp("bracketright");
+    screens_.WaitFor(released, "both frames released after ] went up", 5);
+    Log(program_.Name() + ": held hand keys show their frames pressed");
+  }
+
+  const ScenarioOptions& options_;
+  XSession& x_;
+  Program program_;
+  Reference reference_;
+  Screens screens_;
+  std::string name_;
+  bool type_name_;
+  bool shots_;
+  std::set<std::string> shots_taken_;
+  int menu_y_ = 0;
+  int menu_button_ = 0;
+};
+
+}  // namespace
+
+void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramRun>& runs) {
+  XSession x;
+  if (x.ScreenWidth() != 800 || x.ScreenHeight() != 600) {
+    throw Failure("complete sessions need an 800x600 screen, so that its pixels are the image's");
+  }
+  // Each deliverable types its own name at its first name screen; the name then stays for
+  // every test of that start of the program.
+  const std::string names[2] = {"Иван Петров", "Анна Смирнова"};
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const ProgramRun& pr = runs[i];
+    Run run(options, x, pr, names[i % 2], true);
+    run.Start();
+    bool held_checked = false;
+    for (const std::string& test : pr.tests) {
+      if (test == "abandon") {
+        run.Abandon();
+      } else if (test == "linear" || test == "circular" || test == "flash") {
+        const int kind = test == "circular" ? 1 : test == "linear" ? 2 : 3;
+        run.Complete(kind, !held_checked);
+        held_checked = true;
+      } else {
+        throw Failure("unknown test " + test);
+      }
+    }
+    run.Quit();
+  }
+}
+
+// The menu with the pointer at (x, y) of the image. On a scaled screen the mouse position comes
+// back into the image rounded, so the pointer may stand a pixel off either way.
+std::vector<Image> MenuWithPointer(Screens& screens, int x, int y, int lit) {
+  std::vector<Image> menus;
+  const int spread = screens.Place().OneToOne() ? 0 : 1;
+  for (int dy = -spread; dy <= spread; ++dy) {
+    for (int dx = -spread; dx <= spread; ++dx) {
+      menus.push_back(screens.Ref().Compose(
+          ScreenSetup::Menu(static_cast<float>(x + dx), static_cast<float>(y + dy), lit)));
+    }
+  }
+  return menus;
+}
+
+void QuickTour(const ScenarioOptions& options, const std::string& program_name) {
+  XSession x;
+  Program program(options.folder, program_name,
+                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt");
+  Reference reference(options.folder, DepthOf(program_name));
+  Screens screens(x, reference, program, options.artifacts);
+  const Placement& p = screens.Place();
+  Log("screen " + std::to_string(x.ScreenWidth()) + "x" + std::to_string(x.ScreenHeight()) +
+      ": the image at x " + std::to_string(p.x) + ", " + std::to_string(p.w) + "x" +
+      std::to_string(p.h));
+
+  // Menu, pointer away from the buttons.
+  x.MoveMouse(p.ScreenX(100), p.ScreenY(500));
+  screens.WaitForAny(MenuWithPointer(screens, 100, 500, 0), "the menu", 20);
+
+  // The top button lights under the mouse: its face turns from blue to orange.
+  const Box face = p.ScreenBox(Box{250, 205, 300, 50});
+  auto orange_share = [&](int button) {
+    Box b = face;
+    b.y = p.ScreenY(205 + (button - 1) * 70);
+    const Image img = x.Grab(b);
+    long orange = 0, blue = 0;
+    for (std::uint32_t c : img.pixels) {
+      if (Red(c) > Blue(c) + 40) ++orange;
+      if (Blue(c) > Red(c) + 40) ++blue;
+    }
+    return static_cast<double>(orange) / std::max(1L, orange + blue);
+  };
+  if (orange_share(1) > 0.2) throw Failure("the top button is lit before the mouse is on it");
+  x.MoveMouse(p.ScreenX(400), p.ScreenY(230));
+  {
+    const double until = Elapsed() + 5;
+    while (orange_share(1) < 0.8) {
+      if (Elapsed() > until) {
+        throw Failure("the top button did not light with the mouse on it (orange share " +
+                      std::to_string(orange_share(1)) + ")");
+      }
+      Pause(0.02);
+    }
+    if (orange_share(2) > 0.2 || orange_share(3) > 0.2) {
+      throw Failure("another button lit with the mouse on the top one");
+    }
+  }
+  screens.WaitForAny(MenuWithPointer(screens, 400, 230, 1), "the menu with the top button lit", 5);
+  Log("the top button lights under the mouse");
+
+  x.Click();
+  screens.WaitFor(ScreenSetup::NameEntry(2, ""), "the name screen", 10);
+  x.TypeText("Иван Петров");
+  screens.WaitFor(ScreenSetup::NameEntry(2, "Иван Петров"), "the name (Иван Петров)", 15,
+                  Box{0, 250, 800, 120});
+  Log("the Cyrillic name shows as typed");
+  x.Tap("Return");
+  screens.WaitFor(ScreenSetup::Ready(2, 1, 0, 0), "level 1 of the linear test waiting for Space",
+                  10);
+  x.Tap("space");
+  {
+    ScreenSetup running = ScreenSetup::Ready(2, 1, 0, 0);
+    running.screen_state = 1;
+    screens.WaitFor(running, "the first cycle running", 10, kTopTextBox);
+  }
+
+  // One answer per pass, alternating sides: XTest keys Q and ], then й and ъ typed in the
+  // Russian layout.
+  struct Answer {
+    bool left;
+    const char* how;
+  };
+  const Answer answers[] = {{true, "q"}, {false, "]"}, {true, "й"}, {false, "ъ"}};
+  int left_hits = 0, right_hits = 0;
+  for (const Answer& a : answers) {
+    const double seen_x = WaitForBallInFrame(screens, a.left, std::string("for ") + a.how);
+    const std::string how = a.how;
+    if (how == "q") {
+      x.Tap("q");
+    } else if (how == "]") {
+      x.Tap("bracketright");
+    } else {
+      // Held long, so that the spare key still means this letter when the program looks it up
+      // even if it falls behind by a few frames.
+      x.TypeText(how, 600);
+    }
+    (a.left ? left_hits : right_hits) += 1;
+    screens.WaitFor(CountsShown(2, left_hits, right_hits), std::string("a hit scored by ") + a.how,
+                    5, a.left ? kLeftCountBox : kRightCountBox);
+    Log(std::string("answered with ") + a.how + " (ball centre x " +
+        std::to_string(std::lround(seen_x)) + " when the key went): scored");
+  }
+
+  const ReportFolder before = ReportFolder::Read(ReportDir(options));
+  x.Tap("Escape");
+  screens.WaitForAny(MenuWithPointer(screens, 400, 230, 1), "the menu after Esc during the test",
+                     10);
+  const ReportFolder after = ReportFolder::Read(ReportDir(options));
+  if (!after.files.empty() || !before.files.empty()) {
+    throw Failure("a test left with Esc wrote a report: " + after.Listing());
+  }
+  Log("Esc left the test for the menu without a report");
+  QuitFromMenu(x, program);
+}
+
+}  // namespace e2e

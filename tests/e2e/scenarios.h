@@ -1,0 +1,31 @@
+// The end-to-end scenarios: each drives the real program on the X server of $DISPLAY from its
+// start folder and throws Failure at the first thing that is not as it should be.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct ScenarioOptions {
+  std::string folder;     // the start folder: the programs, "Графика", "Отчет"
+  std::string artifacts;  // where failing comparisons leave their images
+};
+
+// A short look at everything on a screen larger than the image: the lit button under the mouse,
+// the name typed in Cyrillic, the hand keys of both layouts, abandoning with Esc, quitting.
+void QuickTour(const ScenarioOptions& options, const std::string& program);
+
+// One start of a program and the tests it runs before it is ended with Esc. Tests: "linear",
+// "circular", "flash" (complete, with the report checked) and "abandon" (a flash test left
+// with Esc after its first flash).
+struct ProgramRun {
+  std::string program;  // "./Tavrik1" or "./Tavrik2"
+  std::vector<std::string> tests;
+};
+
+// Complete sessions of every test kind by the scripted subject, each level's result screen
+// checked against the expected one, and each report block checked byte for byte.
+void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramRun>& runs);
+
+}  // namespace e2e

@@ -1,0 +1,201 @@
+// The X connection of the tests: screen reading and XTest input.
+#include "x_session.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/XTest.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "failure.h"
+
+namespace e2e {
+
+namespace {
+
+bool g_x_error = false;
+
+int NoteError(Display*, XErrorEvent*) {
+  g_x_error = true;
+  return 0;
+}
+
+}  // namespace
+
+// One shared-memory image per region size; the watcher reads the same few regions again and
+// again.
+struct XSession::ShmSegment {
+  XImage* image = nullptr;
+  XShmSegmentInfo info{};
+};
+
+struct XSession::Shm {
+  std::map<std::pair<int, int>, std::unique_ptr<ShmSegment>> segments;
+  bool usable = true;
+};
+
+XSession::XSession() {
+  const char* name = std::getenv("DISPLAY");
+  display_ = XOpenDisplay(name);
+  if (!display_) throw Failure(std::string("cannot open X display ") + (name ? name : "(unset)"));
+  int event_base = 0, error_base = 0, major = 0, minor = 0;
+  if (!XTestQueryExtension(display_, &event_base, &error_base, &major, &minor)) {
+    throw Failure("the X server has no XTest extension");
+  }
+  const int screen = DefaultScreen(display_);
+  width_ = DisplayWidth(display_, screen);
+  height_ = DisplayHeight(display_, screen);
+  Visual* visual = DefaultVisual(display_, screen);
+  if (DefaultDepth(display_, screen) != 24 || visual->red_mask != 0xFF0000 ||
+      visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF) {
+    throw Failure("the tests need a 24-bit true-colour X screen (Xvfb -screen 0 WxHx24)");
+  }
+  shm_ = new Shm;
+  shm_->usable = XShmQueryExtension(display_);
+}
+
+XSession::~XSession() {
+  if (shm_) {
+    for (auto& [size, segment] : shm_->segments) {
+      XShmDetach(display_, &segment->info);
+      XDestroyImage(segment->image);
+      shmdt(segment->info.shmaddr);
+    }
+    delete shm_;
+  }
+  if (display_) XCloseDisplay(display_);
+}
+
+bool XSession::AttachSegment(ShmSegment& segment, int width, int height) {
+  const int screen = DefaultScreen(display_);
+  segment.image =
+      XShmCreateImage(display_, DefaultVisual(display_, screen), 24, ZPixmap, nullptr,
+                      &segment.info, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  if (!segment.image) return false;
+  segment.info.shmid =
+      shmget(IPC_PRIVATE, static_cast<std::size_t>(segment.image->bytes_per_line) * height,
+             IPC_CREAT | 0600);
+  if (segment.info.shmid < 0) {
+    XDestroyImage(segment.image);
+    return false;
+  }
+  segment.info.shmaddr = segment.image->data =
+      static_cast<char*>(shmat(segment.info.shmid, nullptr, 0));
+  segment.info.readOnly = False;
+  g_x_error = false;
+  auto previous = XSetErrorHandler(NoteError);
+  XShmAttach(display_, &segment.info);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  // Marked for removal at once: it goes away with the last process that has it attached.
+  shmctl(segment.info.shmid, IPC_RMID, nullptr);
+  if (g_x_error) {
+    shmdt(segment.info.shmaddr);
+    segment.image->data = nullptr;
+    XDestroyImage(segment.image);
+    return false;
+  }
+  return true;
+}
+
+Image XSession::Grab(const Box& box) {
+  const Window root = DefaultRootWindow(display_);
+  XImage* image = nullptr;
+  bool shared = false;
+  if (shm_->usable) {
+    auto it = shm_->segments.find({box.w, box.h});
+    if (it == shm_->segments.end()) {
+      // The image keeps a pointer to its segment info, so the info is built where it stays.
+      auto segment = std::make_unique<ShmSegment>();
+      if (AttachSegment(*segment, box.w, box.h)) {
+        it = shm_->segments.emplace(std::make_pair(box.w, box.h), std::move(segment)).first;
+      } else {
+        // A server in another IPC namespace cannot see our segment: read the plain way.
+        shm_->usable = false;
+      }
+    }
+    if (shm_->usable) {
+      image = it->second->image;
+      shared = XShmGetImage(display_, root, image, box.x, box.y, AllPlanes) != 0;
+      if (!shared) image = nullptr;
+    }
+  }
+  if (!image) {
+    image = XGetImage(display_, root, box.x, box.y, static_cast<unsigned>(box.w),
+                      static_cast<unsigned>(box.h), AllPlanes, ZPixmap);
+    if (!image) throw Failure("cannot read the screen at " + box.Str());
+  }
+  Image out(box.w, box.h);
+  for (int y = 0; y < box.h; ++y) {
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(image->data + y * image->bytes_per_line);
+    for (int x = 0; x < box.w; ++x) out.At(x, y) = row[x] & 0xFFFFFFu;
+  }
+  if (!shared) XDestroyImage(image);
+  return out;
+}
+
+int XSession::Keycode(const std::string& keysym) {
+  const KeySym sym = XStringToKeysym(keysym.c_str());
+  const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display_, sym);
+  if (code == 0) throw Failure("the X keyboard has no key for " + keysym);
+  return code;
+}
+
+void XSession::Flush() {
+  XFlush(display_);
+}
+
+void XSession::KeyDown(const std::string& keysym) {
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(Keycode(keysym)), True, CurrentTime);
+  Flush();
+}
+
+void XSession::KeyUp(const std::string& keysym) {
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(Keycode(keysym)), False, CurrentTime);
+  Flush();
+}
+
+void XSession::Tap(const std::string& keysym) {
+  const unsigned code = static_cast<unsigned>(Keycode(keysym));
+  XTestFakeKeyEvent(display_, code, True, CurrentTime);
+  XTestFakeKeyEvent(display_, code, False, CurrentTime);
+  Flush();
+}
+
+void XSession::MoveMouse(int x, int y) {
+  XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+  Flush();
+}
+
+void XSession::Click(int button) {
+  XTestFakeButtonEvent(display_, static_cast<unsigned>(button), True, CurrentTime);
+  XTestFakeButtonEvent(display_, static_cast<unsigned>(button), False, CurrentTime);
+  Flush();
+}
+
+void XSession::TypeText(const std::string& utf8, int delay_ms) {
+  XSync(display_, False);
+  const std::string delay = std::to_string(delay_ms);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execlp("xdotool", "xdotool", "type", "--delay", delay.c_str(), "--", utf8.c_str(),
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    throw Failure("xdotool type \"" + utf8 + "\" failed (is xdotool installed?)");
+  }
+}
+
+}  // namespace e2e

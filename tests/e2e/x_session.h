@@ -1,0 +1,57 @@
+// The tests' own connection to the X server that the program runs on: reading pixels of the
+// screen, and real input through the XTest extension, as a keyboard and a mouse would give it.
+#pragma once
+
+#include <string>
+
+#include "image.h"
+
+typedef struct _XDisplay Display;
+
+namespace e2e {
+
+class XSession {
+ public:
+  // Connects to $DISPLAY. Throws Failure when there is no server or it lacks XTest.
+  XSession();
+  ~XSession();
+  XSession(const XSession&) = delete;
+  XSession& operator=(const XSession&) = delete;
+
+  int ScreenWidth() const { return width_; }
+  int ScreenHeight() const { return height_; }
+
+  // The pixels of `box` of the root window as they are now. Shared memory when the server
+  // offers it (the watcher reads many times a second), the ordinary request otherwise.
+  Image Grab(const Box& box);
+  Image GrabScreen() { return Grab(Box{0, 0, width_, height_}); }
+
+  // One key, by X keysym name ("q", "bracketright", "space", "Return", "Escape"), through XTest.
+  void KeyDown(const std::string& keysym);
+  void KeyUp(const std::string& keysym);
+  void Tap(const std::string& keysym);  // down and up at once
+
+  void MoveMouse(int x, int y);  // screen pixels
+  void Click(int button = 1);
+
+  // Types UTF-8 text with `xdotool type`, which maps a spare key to each character the keyboard
+  // lacks (the Cyrillic letters here), presses it, releases it after half of `delay_ms` and
+  // takes the mapping back after the other half. The program looks the character up when it
+  // handles the key, up to a frame later or more when the machine is busy, so the delay must
+  // leave it ample time or it would read the mapping already taken back and type nothing.
+  void TypeText(const std::string& utf8, int delay_ms = 300);
+
+ private:
+  void Flush();
+  int Keycode(const std::string& keysym);
+
+  Display* display_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  struct Shm;
+  Shm* shm_ = nullptr;
+  struct ShmSegment;
+  bool AttachSegment(ShmSegment& segment, int width, int height);
+};
+
+}  // namespace e2e
