@@ -34,9 +34,10 @@ struct DecodedBitmap {
 };
 
 // Limits that keep a hostile file from costing more than a sprite could ever need: each side at
-// most this many pixels, and the whole image at most kBmpMaxPixels (256 MiB once decoded).
+// most this many pixels, and the whole image at most kBmpMaxPixels (64 MiB once decoded; the
+// screen itself is 800 by 600).
 constexpr int kBmpMaxSide = 16384;
-constexpr std::uint64_t kBmpMaxPixels = std::uint64_t{1} << 26;
+constexpr std::uint64_t kBmpMaxPixels = std::uint64_t{1} << 24;
 // No bitmap within the limits needs a larger file: at most 4 bytes a pixel (raw or RLE, with
 // row padding and escapes) plus room for headers, palette, gaps and an embedded colour profile.
 constexpr std::uint64_t kBmpMaxFileSize = 4 * kBmpMaxPixels + (std::uint64_t{16} << 20);
