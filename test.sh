@@ -13,5 +13,5 @@ cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIK_SANITIZE=ON -DTAVRIK_BUILD_BENCH=OFF >/dev/null
-cmake --build build-sanitize -j"$jobs" --target core_tests shell_tests
+cmake --build build-sanitize -j"$jobs" --target core_tests shell_tests Tavrik2
 (cd build-sanitize && ctest --output-on-failure -j"$jobs" -L unit)

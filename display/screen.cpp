@@ -112,6 +112,15 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
     throw DisplayError(std::string("display: no video device: ") + SDL_GetError());
   }
   video_started_ = true;
+  // With no X server and no Wayland compositor SDL falls back to drawing into memory, and the
+  // program would run on, invisible, for ever.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!SDL_getenv("SDL_VIDEODRIVER") && driver &&
+      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    throw DisplayError(
+        "display: no display to show the program on (no X server or Wayland compositor "
+        "answered; is DISPLAY set?)");
+  }
   CreateBackBuffer(width, height, bits_per_pixel);
 
   // Smooth scaling keeps the bitmap font legible at the odd scale factors of wide screens.
