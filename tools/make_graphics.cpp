@@ -465,12 +465,12 @@ Image DrawBall() {
           if (r2 > 1) continue;
           const double nz = std::sqrt(1 - r2);
           const double diffuse = std::max(0.0, (dx * lx + dy * ly + nz * lz) / ln);
-          const double spec = std::pow(std::max(0.0, (dx * hx + dy * hy + nz * hz) / hn), 60);
+          const double specular = std::pow(std::max(0.0, (dx * hx + dy * hy + nz * hz) / hn), 60);
           const double sheen = std::pow(std::max(0.0, (dx * hx + dy * hy + nz * hz) / hn), 6);
           // Light thrown back from below right, so the dark side still reads as round.
           const double back = std::max(0.0, dx * 0.55 + dy * 0.75 + nz * 0.2) * (1 - nz);
           Col c = Mix(deep, base, std::pow(diffuse, 0.8)) * (0.35 + 0.75 * diffuse);
-          c = c + bounce * (0.35 * back) + glint * (0.18 * sheen) + glint * (0.95 * spec);
+          c = c + bounce * (0.35 * back) + glint * (0.18 * sheen) + glint * (0.95 * specular);
           sum = sum + Col{std::min(c.r, 255.0), std::min(c.g, 255.0), std::min(c.b, 255.0)};
         }
       }
