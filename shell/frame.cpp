@@ -44,7 +44,9 @@ void Blit(Form1& f, double x, double y, const SpriteSurface& sprite) {
   f.display.BltFast(RoundToInt32(x), RoundToInt32(y), sprite);
 }
 
-void DrawIndicator(Form1& f, Integer cell, Integer hits, double x) {
+// One hand's indicator at `x`, with its percentage at `text_x`: the hits as a share of all the
+// trials of the test.
+void DrawIndicator(Form1& f, Integer cell, Integer hits, double x, int text_x) {
   SessionState& s = f.s;
   Rect& r = f.display.SpriteRect;
   s.IndicatorCell = cell;
@@ -59,7 +61,10 @@ void DrawIndicator(Form1& f, Integer cell, Integer hits, double x) {
   if (shown) Blit(f, x, fill_top + 40, f.IndicatorSprite);
   SetRect(r, s.IndicatorCell * static_cast<double>(s.IndicatorCellWidth), 0, s.IndicatorCellWidth,
           s.IndicatorHeight);
-  if (shown) Blit(f, x, 40, f.IndicatorSprite);
+  if (!shown) return;
+  Blit(f, x, 40, f.IndicatorSprite);
+  DrawText(f, SignPlace(static_cast<long>(std::floor(100 * (double(hits) / total)))), text_x, 50,
+           0);
 }
 
 // Mouse positions arrive as reported, however far off the screen; this keeps the conversion to
@@ -129,18 +134,8 @@ void ComposeFrame(Form1& f) {
   Blit(f, s.LeftFrameX + s.FrameCellWidth, frame_top, f.StripSprite);
   Blit(f, s.LeftFrameX + s.FrameCellWidth, s.CenterY + s.StripHeight, f.StripSprite);
 
-  // Indicators: each hand's hits as a share of all the trials of the test.
-  const int total = s.CyclesPerLevel * s.LevelCount;
-  DrawIndicator(f, 0, s.LeftHitsTotal, 10);
-  if (test_shown) {
-    DrawText(f, SignPlace(static_cast<long>(std::floor(100 * (double(s.LeftHitsTotal) / total)))),
-             25, 50, 0);
-  }
-  DrawIndicator(f, 2, s.RightHitsTotal, 790 - static_cast<double>(s.IndicatorCellWidth));
-  if (test_shown) {
-    DrawText(f, SignPlace(static_cast<long>(std::floor(100 * (double(s.RightHitsTotal) / total)))),
-             695, 50, 0);
-  }
+  DrawIndicator(f, 0, s.LeftHitsTotal, 10, 25);
+  DrawIndicator(f, 2, s.RightHitsTotal, 790 - static_cast<double>(s.IndicatorCellWidth), 695);
 
   // Hits of the level, per hand.
   if (s.ScreenState >= 0) {
