@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "input/handlers.h"
 #include "input/sdl_events.h"
 #include "shell/form.h"

@@ -1,29 +1,11 @@
 // Frame pacing: probe, then trust vertical sync or hold presents to a monotonic clock.
 #include "display/frame_pacer.h"
 
-#include <sys/prctl.h>
-#include <time.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <utility>
 
 namespace tavrik {
-
-std::int64_t MonotonicNowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-void SleepUntilNs(std::int64_t deadline_ns) {
-  timespec ts{};
-  ts.tv_sec = static_cast<time_t>(deadline_ns / 1'000'000'000);
-  ts.tv_nsec = static_cast<long>(deadline_ns % 1'000'000'000);
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-  }
-}
 
 FramePacer::FramePacer() : FramePacer(MonotonicNowNs, SleepUntilNs) {}
 
@@ -41,8 +23,7 @@ void FramePacer::Start(double refresh_hz) {
   early_run_ = 0;
   watch_frames_ = 0;
   late_in_window_ = 0;
-  // The kernel may otherwise defer our wake-ups by 50 microseconds to batch timers.
-  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  RequestPreciseWakeups();
 }
 
 void FramePacer::BeforePresent() {

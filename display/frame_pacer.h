@@ -69,8 +69,11 @@ class FramePacer {
   std::string reason_;
 };
 
-// The real clock and sleep: CLOCK_MONOTONIC with clock_nanosleep(TIMER_ABSTIME).
+// The real clock and sleep, one file per platform (clock_posix.cpp: CLOCK_MONOTONIC with
+// clock_nanosleep(TIMER_ABSTIME)).
 std::int64_t MonotonicNowNs();
 void SleepUntilNs(std::int64_t deadline_ns);
+// Asks the system to wake the pacer's sleeps as close to their deadlines as it can.
+void RequestPreciseWakeups();
 
 }  // namespace tavrik

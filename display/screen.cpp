@@ -5,9 +5,6 @@
 // with its aspect kept (black bars fill the rest). SDL maps mouse positions back into the
 // 800 by 600 image, so the program sees its own pixels either way.
 #include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include <system_error>
 
 #include "display/display.h"
+#include "display/window_manager.h"
 
 namespace tavrik {
 namespace {
@@ -43,25 +41,6 @@ bool IsSoftwareGl(SDL_Renderer* renderer) {
     if (std::strstr(name, soft)) return true;
   }
   return false;
-}
-
-// An X server without a window manager: no client has announced one on the root window.
-bool IsBareXServer(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  Display* x = info.info.x11.display;
-  const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", True);
-  if (check == None) return true;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const int status = XGetWindowProperty(x, DefaultRootWindow(x), check, 0, 1, False, XA_WINDOW,
-                                        &type, &format, &count, &after, &data);
-  const bool announced = status == Success && type == XA_WINDOW && count == 1;
-  if (data) XFree(data);
-  return !announced;
 }
 
 int SoftwareRendererIndex() {
@@ -138,7 +117,7 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
   }
   // A window manager is asked to give the window the whole screen, above its panels. A bare X
   // server has nobody to ask, and SDL would wait a tenth of a second for an answer in vain.
-  if (!IsBareXServer(window_)) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (HasWindowManager(window_)) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   renderer_ = CreateRenderer(window_);
   if (!renderer_) {
     throw DisplayError(std::string("display: cannot create a renderer: ") + SDL_GetError());

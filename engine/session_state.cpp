@@ -6,6 +6,7 @@
 #include <ctime>
 #include <memory>
 #include <random>
+#include <stdexcept>
 
 namespace tavrik {
 
@@ -43,6 +44,9 @@ SessionServices DefaultServices() {
   };
   sv.ShowCursor = [](bool) {};
   sv.ShowError = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
+  sv.WriteReport = [](SessionState&) {
+    throw std::logic_error("StartLevel: no report writer wired into the session's services");
+  };
   return sv;
 }
 

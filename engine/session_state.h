@@ -26,6 +26,8 @@ struct LocalTime {
   int millisecond = 0;
 };
 
+struct SessionState;
+
 // Everything the procedures need from outside the record. The defaults are the real ones;
 // tests install fakes so that every level can be replayed exactly.
 struct SessionServices {
@@ -39,10 +41,14 @@ struct SessionServices {
   std::function<void(bool visible)> ShowCursor;
   // Tells the examiner about a failure that the program survives (UTF-8 text).
   std::function<void(const std::string& message)> ShowError;
+  // Appends the finished test's results to its report file; called by StartLevel after the last
+  // level, before the reset. Start-up wires the report writer in.
+  std::function<void(SessionState& s)> WriteReport;
 };
 
 // The default services: a Mersenne Twister for Rnd/Randomize, the system clock for Now, stderr
-// for ShowError, and a pointer switch that does nothing.
+// for ShowError, and a pointer switch that does nothing. WriteReport has no default: a test that
+// ends without a writer wired in is a programming error and throws std::logic_error.
 SessionServices DefaultServices();
 
 // Seconds since local midnight, with the fraction, as the generator is reseeded from.

@@ -3,7 +3,7 @@
 
 #include <SDL.h>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "input/handlers.h"
 
 namespace tavrik {

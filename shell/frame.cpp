@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "engine/stimulus.h"
 #include "shell/form.h"
 
@@ -170,7 +170,8 @@ void ComposeFrame(Form1& f) {
       SetRect(r, s.ButtonLit[i + 1] * static_cast<double>(s.ButtonCellWidth),
               i * static_cast<double>(s.ButtonCellHeight), s.ButtonCellWidth, s.ButtonCellHeight);
       s.ButtonX[i + 1] = (800 - s.ButtonCellWidth) / 2;
-      s.ButtonY[i + 1] = 200 + i * s.ButtonCellHeight + 10 * i;
+      s.ButtonY[i + 1] =
+          200 + static_cast<Single>(i) * s.ButtonCellHeight + static_cast<Single>(10 * i);
       Blit(f, s.ButtonX[i + 1], s.ButtonY[i + 1], f.ButtonsSprite);
     }
     DrawText(f, t.quit_hint, 0, 220, 1);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "fake_services.h"
 #include "report/report.h"
 
@@ -53,7 +53,7 @@ constexpr Single kButtonLeft = 325;
 constexpr Single kButtonWidth = 150;
 constexpr Single kButtonHeight = 50;
 constexpr Single ButtonTop(int k) {
-  return 200 + (k - 1) * (kButtonHeight + 10);
+  return 200 + static_cast<Single>(k - 1) * (kButtonHeight + 10);
 }
 constexpr Single ButtonMidX() {
   return kButtonLeft + kButtonWidth / 2;
@@ -67,6 +67,7 @@ class InputHandlersTest : public ::testing::Test {
   void SetUp() override {
     fakes = InstallFakes(s);
     s.services.ShowCursor = [this](bool visible) { cursor_calls.push_back(visible); };
+    s.services.WriteReport = [](SessionState& session) { WriteReport(session); };
     s.ReportDir = scratch.str();
     s.Running = -1;
     ResetSession(s);

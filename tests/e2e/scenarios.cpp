@@ -362,7 +362,7 @@ void QuickTour(const ScenarioOptions& options, const std::string& program_name) 
       if (Red(c) > Blue(c) + 40) ++orange;
       if (Blue(c) > Red(c) + 40) ++blue;
     }
-    return static_cast<double>(orange) / std::max(1L, orange + blue);
+    return static_cast<double>(orange) / static_cast<double>(std::max(1L, orange + blue));
   };
   if (orange_share(1) > 0.2) throw Failure("the top button is lit before the mouse is on it");
   x.MoveMouse(p.ScreenX(400), p.ScreenY(230));

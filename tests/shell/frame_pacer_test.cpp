@@ -52,7 +52,8 @@ TEST(FramePacer, TrustsARegularRefresh) {
   sim.pacer.Start(60);
   sim.Run(600);
   EXPECT_EQ(sim.pacer.mode(), FramePacer::Mode::kVsync) << sim.pacer.Describe();
-  for (std::int64_t v : sim.Intervals(100)) ASSERT_NEAR(v, kPeriod, 1) << "one present per refresh";
+  for (std::int64_t v : sim.Intervals(100))
+    ASSERT_NEAR(static_cast<double>(v), kPeriod, 1) << "one present per refresh";
 }
 
 TEST(FramePacer, KeepsTheRealRateOfADisplayThatReportsAnother) {
@@ -72,7 +73,7 @@ TEST(FramePacer, HoldsFramesToTheClockWhenPresentsDoNotWait) {
   sim.Run(3600);
   EXPECT_EQ(sim.pacer.mode(), FramePacer::Mode::kTimer) << sim.pacer.Describe();
   // After the decision every frame is exactly one period after the one before.
-  for (std::int64_t v : sim.Intervals(100)) ASSERT_NEAR(v, kPeriod, 2);
+  for (std::int64_t v : sim.Intervals(100)) ASSERT_NEAR(static_cast<double>(v), kPeriod, 2);
 }
 
 TEST(FramePacer, DoesNotTrustAnIrregularImitationOfTheRefresh) {
@@ -105,7 +106,7 @@ TEST(FramePacer, TakesOverWhenTheRefreshWaitIsLostLater) {
   EXPECT_EQ(sim.pacer.mode(), FramePacer::Mode::kTimer) << sim.pacer.Describe();
   // A handful of fast frames before the switch at most, then the clock holds.
   const auto v = sim.Intervals(320);
-  for (std::int64_t i : v) ASSERT_NEAR(i, kPeriod, 2);
+  for (std::int64_t i : v) ASSERT_NEAR(static_cast<double>(i), kPeriod, 2);
 }
 
 TEST(FramePacer, AStallRestartsTheTicksInsteadOfRushing) {

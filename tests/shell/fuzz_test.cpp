@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "input/handlers.h"
 #include "shell_fixture.h"
 
@@ -479,8 +479,8 @@ class FuzzRun {
     ASSERT_TRUE(st.FlashOn == 0 || st.FlashOn == 1) << Where(e);
     if (e.kind == Kind::kFrame && menu == kMenuLevelMenu) {
       // The pointer sprite stays wholly on the screen wherever the mouse was reported.
-      ASSERT_TRUE(st.PointerX >= 0 && st.PointerX + st.CursorWidth <= 800 && st.PointerY >= 0 &&
-                  st.PointerY + st.CursorHeight <= 600)
+      ASSERT_TRUE(st.PointerX >= 0 && static_cast<Single>(st.PointerX) + st.CursorWidth <= 800 &&
+                  st.PointerY >= 0 && static_cast<Single>(st.PointerY) + st.CursorHeight <= 600)
           << Where(e) << "pointer at " << st.PointerX << "," << st.PointerY;
     }
     if (menu == kMenuLevelTest && st.TestKind != kTestFlash) {

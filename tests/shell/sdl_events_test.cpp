@@ -10,9 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "engine/cp1251.h"
+#include "../core/fake_services.h"
+#include "codepage/cp1251.h"
 #include "input/handlers.h"
-#include "tests/core/fake_services.h"
+#include "report/report.h"
 
 namespace tavrik {
 namespace {
@@ -69,6 +70,7 @@ class SdlEventsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testkit::InstallFakes(s);
+    s.services.WriteReport = [](SessionState& session) { WriteReport(session); };
     s.ReportDir = scratch.str();
     s.Running = -1;
     ResetSession(s);
