@@ -81,4 +81,12 @@ void ResetSession(SessionState& s) {
   }
 }
 
+Screen ShownScreen(const SessionState& s) {
+  if (s.MenuLevel == kMenuLevelMenu) return Screen::kMenu;
+  if (s.MenuLevel == kMenuLevelName) return Screen::kName;
+  if (s.ScreenState == kScreenRunning) return Screen::kRunning;
+  if (s.Cycle <= s.CyclesPerLevel) return Screen::kReady;
+  return s.Level < s.LevelCount ? Screen::kLevelDone : Screen::kTestDone;
+}
+
 }  // namespace tavrik

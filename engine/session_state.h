@@ -165,6 +165,17 @@ struct SessionState {
   std::string ReportLine;
 };
 
+// The screen the record shows. Everything that asks which screen is up asks this.
+enum class Screen {
+  kMenu,       // MenuLevel -1
+  kName,       // MenuLevel 0
+  kReady,      // a level set up, waiting for Space
+  kRunning,    // ScreenState 1
+  kLevelDone,  // a level's cycles used up, a level left
+  kTestDone,   // the last level's cycles used up: Space writes the report
+};
+Screen ShownScreen(const SessionState& s);
+
 // Puts the session back into the menu with fresh results. Leaves TestKind, SubjectName, the
 // geometry and the stimulus values other than FlashNumber and the flash timing alone.
 void ResetSession(SessionState& s);
