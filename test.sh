@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool libx11-dev libxtst-dev
+need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool libx11-dev libxtst-dev xfonts-base
 
 jobs=$(nproc)
 # CI holds the code to a warning-free build; elsewhere a newer compiler's new warnings stay warnings.

@@ -85,6 +85,12 @@ void KeyUp(SessionState& s, int key_code, int) {
   s.RightKeyHeld = 0;
 }
 
+void CloseRequested(SessionState& s) {
+  if (ShownScreen(s) == Screen::kTestDone) KeyPress(s, kCodeSpace);
+  s.Running = 0;
+  s.services.ShowCursor(true);
+}
+
 void MouseDown(SessionState& s, int, int, Single x, Single y) {
   // Only the menu chooses: the buttons' places are remembered after the menu is gone, and a
   // stray click there during a test must not throw the subject out of it.

@@ -26,6 +26,12 @@ void KeyPress(SessionState& s, int code);
 // A key went up: whichever key it was, neither hand key counts as held any more.
 void KeyUp(SessionState& s, int key_code, int shift);
 
+// The window is to close (the window manager's close button, or a signal to end the program):
+// the program ends after the current frame, as with Esc on the menu. On the screen of a finished
+// test the report is written first, exactly as the last Space would write it, so that closing
+// the window never loses a finished test.
+void CloseRequested(SessionState& s);
+
 // A mouse button went down at (x, y) of the 800 by 600 image: on the menu, a press inside a
 // button chooses that button's test.
 void MouseDown(SessionState& s, int button, int shift, Single x, Single y);

@@ -70,8 +70,7 @@ void DispatchEvent(SessionState& s, const SDL_Event& event) {
                 static_cast<Single>(event.button.x), static_cast<Single>(event.button.y));
       break;
     case SDL_QUIT:
-      s.Running = 0;
-      s.services.ShowCursor(true);
+      CloseRequested(s);
       break;
     default:
       break;

@@ -12,7 +12,7 @@ namespace tavrik {
 // with their Windows-1251 codes; Enter, Esc and Backspace, which produce no text, come from
 // key-down events, auto-repeat included; every key release is a KeyUp. Mouse positions arrive
 // already in the 800 by 600 image's pixels. A request to close the window ends the program
-// like Esc on the menu.
+// like Esc on the menu, after writing the report of a finished test (CloseRequested).
 void DispatchEvent(SessionState& s, const SDL_Event& event);
 
 // Runs all pending events, then returns.

@@ -9,6 +9,7 @@
 
 #include "input/sdl_events.h"
 #include "shell/form.h"
+#include "shell/message_box.h"
 
 #ifndef TAVRIK_DEPTH
 #error "TAVRIK_DEPTH must be 16 or 32"
@@ -25,7 +26,7 @@ void ShowFatal(tavrik::Form1& f, const std::string& message) {
     SDL_HideWindow(window);
   }
   SDL_ShowCursor(SDL_ENABLE);
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrik", message.c_str(), nullptr);
+  tavrik::ShowMessageBox(nullptr, message);
 }
 
 }  // namespace
@@ -38,7 +39,7 @@ int main(int, char**) {
   };
   f.s.services.ShowError = [](const std::string& message) {
     std::fprintf(stderr, "Tavrik: %s\n", message.c_str());
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrik", message.c_str(), f.display.Window());
+    ShowMessageBox(f.display.Window(), message);
   };
 
   std::error_code ec;

@@ -23,8 +23,6 @@ using testkit::FakeServices;
 using testkit::InstallFakes;
 using testkit::ScratchDir;
 
-enum class Screen { kMenu, kName, kReady, kRunning, kLevelDone };
-
 const char* Name(Screen screen) {
   switch (screen) {
     case Screen::kMenu:
@@ -37,6 +35,8 @@ const char* Name(Screen screen) {
       return "running";
     case Screen::kLevelDone:
       return "level done";
+    case Screen::kTestDone:
+      return "test done";
   }
   return "?";
 }
@@ -342,6 +342,53 @@ TEST_F(InputHandlersTest, AWholeTestFromTheKeyboardEndsWithTheReportAndTheMenu) 
   EXPECT_EQ(kScreenWaiting, s.ScreenState);
   EXPECT_EQ(1, s.Level);
   EXPECT_EQ(kTestCircular, s.TestKind);
+}
+
+TEST_F(InputHandlersTest, ClosingTheWindowEndsTheProgramAndKeepsAFinishedTest) {
+  struct Case {
+    const char* what;
+    int levels_done;  // 0: the screen of Reach alone
+    Screen screen;
+    bool report;
+  } cases[] = {
+      {"menu", 0, Screen::kMenu, false},
+      {"name entry", 0, Screen::kName, false},
+      {"ready", 0, Screen::kReady, false},
+      {"running", 0, Screen::kRunning, false},
+      {"level 3 done", 3, Screen::kLevelDone, false},
+      {"test done", 4, Screen::kTestDone, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetSession(s);
+    s.Running = -1;
+    cursor_calls.clear();
+    std::filesystem::remove(ReportPath(kTestLinear));
+    Reach(c.levels_done > 0 ? Screen::kLevelDone : c.screen);
+    for (int level = 2; level <= c.levels_done; ++level) {
+      KeyPress(s, kCodeSpace);
+      FinishLevel();
+    }
+    if (c.levels_done > 0) s.LeftResults[c.levels_done][7] = "1 ";
+    ASSERT_EQ(ShownScreen(s), c.screen);
+
+    CloseRequested(s);
+
+    EXPECT_EQ(0, s.Running);
+    EXPECT_EQ(cursor_calls, std::vector<bool>{true}) << "the pointer is given back";
+    EXPECT_EQ(std::filesystem::exists(ReportPath(kTestLinear)), c.report);
+    if (c.report) {
+      // Exactly what the last Space writes: the session is reset after the block.
+      std::ifstream in(ReportPath(kTestLinear), std::ios::binary);
+      const std::string report{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+      EXPECT_NE(std::string::npos,
+                report.find(Utf8ToCp1251("Испытание № 4    ,0 ,0 ,0 ,0 ,0 ,0 ,1 ,0 ,0 ,0 \r\n")))
+          << report;
+      EXPECT_EQ(kScreenMenu, s.ScreenState);
+      EXPECT_EQ("0 ", s.LeftResults[4][7]);
+    }
+  }
 }
 
 // --- Name editing -------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 //
 //   e2e_subject quick-tour --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject complete --folder DIR --artifacts DIR --run ./Tavrik2:abandon,linear,circular
+//   e2e_subject message-boxes --folder DIR --artifacts DIR --program ./Tavrik2
 //
 // Exit code 0 when every check passed; otherwise 1 with the reason on standard error.
 #include <chrono>
@@ -40,7 +41,9 @@ int Usage() {
                "usage: e2e_subject quick-tour --folder DIR --artifacts DIR --program ./TavrikN\n"
                "       e2e_subject complete --folder DIR --artifacts DIR "
                "--run ./TavrikN:test,test,... [--run ...]\n"
-               "tests: abandon, linear, circular, flash\n");
+               "       e2e_subject message-boxes --folder DIR --artifacts DIR --program ./TavrikN\n"
+               "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
+               "on) end the program on the finished test's screen instead of the last Space\n");
   return 2;
 }
 
@@ -79,6 +82,8 @@ int main(int argc, char** argv) {
   try {
     if (scenario == "quick-tour" && !program.empty()) {
       QuickTour(options, program);
+    } else if (scenario == "message-boxes" && !program.empty()) {
+      MessageBoxes(options, program);
     } else if (scenario == "complete" && !runs.empty()) {
       CompleteSessions(options, runs);
     } else {

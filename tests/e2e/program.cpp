@@ -74,6 +74,10 @@ void Program::Kill() {
   exit_code_ = 128 + SIGKILL;
 }
 
+void Program::Terminate() {
+  if (pid_ > 0 && !Ended(nullptr)) kill(pid_, SIGTERM);
+}
+
 void Program::CheckRunning(const std::string& when) {
   int code = 0;
   if (Ended(&code)) {

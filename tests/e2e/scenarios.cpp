@@ -4,8 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "failure.h"
 #include "program.h"
@@ -180,8 +183,13 @@ class Run {
     Log(program_.Name() + ": flash test abandoned with Esc, no report written");
   }
 
+  // How a complete test is left on the screen that shows "Проверка завершена": with the last
+  // Space, or by closing the window (the window manager's close button, or SIGTERM), which must
+  // write the same block before the program ends.
+  enum class Ending { kSpace, kWindowClosed, kTerminated };
+
   // A whole test by the scripted subject, and its report block.
-  void Complete(int kind, bool check_held_keys) {
+  void Complete(int kind, bool check_held_keys, Ending ending = Ending::kSpace) {
     ChooseTest(kind);
     if (check_held_keys) CheckHeldKeys(kind);
     const TestPlan plan = PlanFor(kind);
@@ -213,28 +221,58 @@ class Run {
 
     const ReportFolder before = ReportFolder::Read(ReportDir(options_));
     const std::time_t from = std::time(nullptr);
-    x_.Tap("space");
+    if (ending == Ending::kSpace) {
+      x_.Tap("space");
+    } else if (ending == Ending::kWindowClosed) {
+      if (x_.CloseWindows("Tavrik") == 0) throw Failure("no window titled Tavrik to close");
+    } else {
+      program_.Terminate();
+    }
     const std::string file = ReportFileName(kind);
     const double until = Elapsed() + 10;
     ReportFolder after = before;
     while (after.files[file] == (before.files.count(file) ? before.files.at(file) : "")) {
       if (Elapsed() > until) {
-        throw Failure("Space after the last level wrote nothing to " + file +
+        throw Failure(EndingName(ending) + " after the last level wrote nothing to " + file +
                       " within 10 s; the report folder holds " + after.Listing());
       }
-      program_.CheckRunning("after the last level");
+      if (ending == Ending::kSpace) program_.CheckRunning("after the last level");
       Pause(0.02);
       after = ReportFolder::Read(ReportDir(options_));
     }
     const std::time_t to = std::time(nullptr);
-    screens_.WaitFor(ScreenSetup::Menu(400, static_cast<float>(menu_y_), menu_button_),
-                     "the menu after the report", 10);
+    if (ending == Ending::kSpace) {
+      screens_.WaitFor(ScreenSetup::Menu(400, static_cast<float>(menu_y_), menu_button_),
+                       "the menu after the report", 10);
+    } else {
+      int code = -1;
+      if (!program_.WaitEnd(10, &code)) {
+        throw Failure(program_.Name() + " still runs 10 s after " + EndingName(ending));
+      }
+      if (code != 0) {
+        throw Failure(program_.Name() + " ended with exit code " + std::to_string(code) +
+                      " after " + EndingName(ending) + "; its standard error:\n" +
+                      program_.StandardError());
+      }
+    }
     Pause(0.2);  // anything written after the first bytes would show now
     after = ReportFolder::Read(ReportDir(options_));
     CheckAppendedBlock(before, after, kind, name_, left, right, from, to);
     Log(program_.Name() + ": " + TestName(kind) + " report block appended to " + file +
         " as expected (" + std::to_string(left_total) + " left and " + std::to_string(right_total) +
-        " right hits)");
+        " right hits) after " + EndingName(ending));
+  }
+
+  static std::string EndingName(Ending ending) {
+    switch (ending) {
+      case Ending::kSpace:
+        return "Space";
+      case Ending::kWindowClosed:
+        return "closing the window";
+      case Ending::kTerminated:
+        return "SIGTERM";
+    }
+    return "?";
   }
 
   void Quit() { QuitFromMenu(x_, program_); }
@@ -307,18 +345,29 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
     Run run(options, x, pr, names[i % 2], true);
     run.Start();
     bool held_checked = false;
-    for (const std::string& test : pr.tests) {
-      if (test == "abandon") {
+    bool ended = false;
+    for (const std::string& item : pr.tests) {
+      if (ended) throw Failure("nothing can follow a test that ends the program: " + item);
+      // "<test>+close" and "<test>+sigterm" leave the finished test by ending the program.
+      const std::size_t plus = item.find('+');
+      const std::string test = item.substr(0, plus);
+      const std::string how = plus == std::string::npos ? "" : item.substr(plus + 1);
+      if (test == "abandon" && how.empty()) {
         run.Abandon();
-      } else if (test == "linear" || test == "circular" || test == "flash") {
+      } else if ((test == "linear" || test == "circular" || test == "flash") &&
+                 (how.empty() || how == "close" || how == "sigterm")) {
         const int kind = test == "circular" ? 1 : test == "linear" ? 2 : 3;
-        run.Complete(kind, !held_checked);
+        const Run::Ending ending = how == "close"     ? Run::Ending::kWindowClosed
+                                   : how == "sigterm" ? Run::Ending::kTerminated
+                                                      : Run::Ending::kSpace;
+        run.Complete(kind, !held_checked, ending);
         held_checked = true;
+        ended = ending != Run::Ending::kSpace;
       } else {
-        throw Failure("unknown test " + test);
+        throw Failure("unknown test " + item);
       }
     }
-    run.Quit();
+    if (!ended) run.Quit();
   }
 }
 
@@ -435,6 +484,92 @@ void QuickTour(const ScenarioOptions& options, const std::string& program_name) 
   }
   Log("Esc left the test for the menu without a report");
   QuitFromMenu(x, program);
+}
+
+namespace {
+
+// Waits for the program's one message box and checks that it fits the screen.
+Box WaitForMessageBox(XSession& x, Program& program, const std::string& when, double seconds) {
+  const double until = Elapsed() + seconds;
+  while (Elapsed() < until) {
+    const std::vector<Box> boxes = x.DialogBoxes("Tavrik");
+    if (boxes.size() == 1) {
+      const Box& b = boxes[0];
+      if (b.x < 0 || b.y < 0 || b.Right() > x.ScreenWidth() || b.Bottom() > x.ScreenHeight()) {
+        throw Failure("the message box " + when + " does not fit the " +
+                      std::to_string(x.ScreenWidth()) + "x" + std::to_string(x.ScreenHeight()) +
+                      " screen: " + b.Str());
+      }
+      Log("message box " + when + " at " + b.Str());
+      return b;
+    }
+    if (boxes.size() > 1) throw Failure("more than one message box " + when);
+    program.CheckRunning("while its message box " + when + " was awaited");
+    Pause(0.05);
+  }
+  throw Failure("no message box " + when + " within " + std::to_string(int(seconds)) + " s");
+}
+
+void CheckBoxClosed(XSession& x, const std::string& key, const std::string& when) {
+  for (int i = 0; i < 100 && !x.DialogBoxes("Tavrik").empty(); ++i) Pause(0.05);
+  if (!x.DialogBoxes("Tavrik").empty()) {
+    throw Failure(key + " did not close the message box " + when);
+  }
+}
+
+}  // namespace
+
+void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
+  namespace fs = std::filesystem;
+  XSession x;
+  const fs::path graphics = fs::u8path(options.folder + "/Графика");
+  const fs::path ball = graphics / fs::u8path("Шарик.bmp");
+  const fs::path aside = fs::u8path(options.folder + "/Шарик.bmp");
+
+  // A missing bitmap: the box names it; Enter, and then Esc, close it and end the program.
+  fs::rename(ball, aside);
+  for (const std::string key : {"Return", "Escape"}) {
+    Program p(options.folder, program, options.artifacts + "/stderr-missing-" + key + ".txt");
+    WaitForMessageBox(x, p, "for the missing bitmap", 20);
+    x.Tap(key);
+    CheckBoxClosed(x, key, "for the missing bitmap");
+    int code = -1;
+    if (!p.WaitEnd(5, &code)) throw Failure(program + " runs on after its start-up error");
+    if (code != 1) throw Failure(program + " ended with " + std::to_string(code) + ", not 1");
+    if (p.StandardError().find("Шарик.bmp") == std::string::npos) {
+      throw Failure("the start-up error does not name the file: " + p.StandardError());
+    }
+    Log(key + " closed the start-up error's box; exit code 1");
+  }
+  fs::rename(aside, ball);
+
+  // A report folder that cannot be made: a file stands in its place.
+  fs::remove_all(fs::u8path(ReportDir(options)));
+  { std::ofstream(fs::u8path(ReportDir(options))) << "not a folder"; }
+  ProgramRun pr{program, {}};
+  Run run(options, x, pr, "Иван Петров", true);
+  run.Start();
+  run.ChooseTest(2);
+  // Nobody answers. Space does nothing while a level runs, and goes on when it is done; after the
+  // last level it tries to write the report, which fails with a message box.
+  const double until = Elapsed() + 120;
+  while (x.DialogBoxes("Tavrik").empty()) {
+    if (Elapsed() > until) throw Failure("the linear test never came to its report");
+    run.Prog().CheckRunning("during the linear test");
+    x.Tap("space");
+    Pause(0.5);
+  }
+  const Box box = WaitForMessageBox(x, run.Prog(), "for the report that cannot be written", 5);
+  // Kept with the artifacts, to look at.
+  SavePng(x.Grab(box), options.artifacts + "/report-failure-box.png");
+  x.Tap("Return");
+  CheckBoxClosed(x, "Return", "for the report that cannot be written");
+  const std::string err = run.Prog().StandardError();
+  if (err.find("Испытание № 4    ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ") == std::string::npos) {
+    throw Failure("the unwritten block is not on standard error:\n" + err);
+  }
+  Log("Return closed the report failure's box; the block is on standard error");
+  run.Quit();
 }
 
 }  // namespace e2e

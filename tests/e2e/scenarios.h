@@ -28,4 +28,9 @@ struct ProgramRun {
 // checked against the expected one, and each report block checked byte for byte.
 void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramRun>& runs);
 
+// The examiner's message boxes on a bare X server: a missing bitmap at start-up, and a report
+// that cannot be written at the end of a test (its folder is a file). Each box must fit the
+// screen and close with Enter or Esc; the program then ends (exit code 1) or goes on (the menu).
+void MessageBoxes(const ScenarioOptions& options, const std::string& program);
+
 }  // namespace e2e

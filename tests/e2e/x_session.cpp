@@ -171,6 +171,74 @@ void XSession::Tap(const std::string& keysym) {
   Flush();
 }
 
+namespace {
+
+// WM_NAME as its bytes, whatever its encoding says (SDL writes UTF8_STRING, which XFetchName
+// does not read).
+std::string WindowTitle(Display* display, Window window) {
+  XTextProperty property{};
+  if (!XGetWMName(display, window, &property) || !property.value) return "";
+  std::string title(reinterpret_cast<const char*>(property.value), property.nitems);
+  XFree(property.value);
+  return title;
+}
+
+}  // namespace
+
+int XSession::CloseWindows(const std::string& title) {
+  const Atom protocols = XInternAtom(display_, "WM_PROTOCOLS", False);
+  const Atom delete_window = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  int asked = 0;
+  if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+    return 0;
+  }
+  for (unsigned int i = 0; i < count; ++i) {
+    if (WindowTitle(display_, children[i]) != title) continue;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = children[i];
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(delete_window);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, children[i], False, NoEventMask, &event);
+    ++asked;
+  }
+  if (children) XFree(children);
+  Flush();
+  return asked;
+}
+
+std::vector<Box> XSession::DialogBoxes(const std::string& title) {
+  std::vector<Box> boxes;
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+    return boxes;
+  }
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes attributes{};
+    if (WindowTitle(display_, children[i]) != title ||
+        !XGetWindowAttributes(display_, children[i], &attributes) ||
+        attributes.map_state != IsViewable) {
+      continue;
+    }
+    XClassHint hint{};
+    if (XGetClassHint(display_, children[i], &hint)) {
+      if (hint.res_name) XFree(hint.res_name);
+      if (hint.res_class) XFree(hint.res_class);
+      continue;
+    }
+    boxes.push_back(Box{attributes.x, attributes.y, attributes.width, attributes.height});
+  }
+  if (children) XFree(children);
+  return boxes;
+}
+
 void XSession::MoveMouse(int x, int y) {
   XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
   Flush();

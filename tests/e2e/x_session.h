@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "image.h"
 
@@ -30,6 +31,14 @@ class XSession {
   void KeyDown(const std::string& keysym);
   void KeyUp(const std::string& keysym);
   void Tap(const std::string& keysym);  // down and up at once
+
+  // Asks every top-level window titled `title` to close, as a window manager's close button
+  // does (WM_DELETE_WINDOW). Returns how many windows were asked.
+  int CloseWindows(const std::string& title);
+
+  // Where the dialog boxes titled `title` are shown: viewable top-level windows of that title
+  // without a window class (SDL gives its own windows one, its message boxes none).
+  std::vector<Box> DialogBoxes(const std::string& title);
 
   void MoveMouse(int x, int y);  // screen pixels
   void Click(int button = 1);
