@@ -3,8 +3,6 @@
 
 #include <SDL.h>
 
-#include <vector>
-
 #include "display/window_manager.h"
 
 namespace tavrik {
@@ -14,7 +12,8 @@ bool IsContinuationByte(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// One line (no '\n') broken into pieces of at most `columns` characters.
+// One line (no '\n') broken into pieces of at most `columns` characters; a line that fits is
+// appended as it is.
 void WrapLine(const std::string& line, std::size_t columns, std::string& out) {
   std::size_t start = 0;  // byte where the current piece begins
   while (true) {
@@ -31,7 +30,7 @@ void WrapLine(const std::string& line, std::size_t columns, std::string& out) {
       out.append(line, start, std::string::npos);
       return;
     }
-    // A blank or a slash right after the piece is a break too.
+    // A blank right after the piece is a break too.
     if (line[pos] == ' ') last_break = pos + 1;
     const std::size_t end =
         last_break != std::string::npos && last_break > start ? last_break : pos;
@@ -53,14 +52,7 @@ std::string WrapLines(const std::string& utf8, std::size_t columns) {
   std::size_t start = 0;
   while (true) {
     const std::size_t newline = utf8.find('\n', start);
-    const std::string line = utf8.substr(start, newline - start);
-    std::size_t chars = 0;
-    for (const char c : line) chars += IsContinuationByte(c) ? 0 : 1;
-    if (chars <= columns) {
-      out += line;
-    } else {
-      WrapLine(line, columns, out);
-    }
+    WrapLine(utf8.substr(start, newline - start), columns, out);
     if (newline == std::string::npos) return out;
     out += '\n';
     start = newline + 1;
