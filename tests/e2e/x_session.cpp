@@ -183,6 +183,27 @@ std::string WindowTitle(Display* display, Window window) {
   return title;
 }
 
+// Windows listed by XQueryTree may be gone by the time they are asked about (a message box
+// closing, a program ending): while one of these lives, X errors are noted, not fatal, and the
+// window's answers are taken as empty.
+class XErrorsTolerated {
+ public:
+  explicit XErrorsTolerated(Display* display) : display_(display) {
+    XSync(display_, False);
+    previous_ = XSetErrorHandler(NoteError);
+  }
+  ~XErrorsTolerated() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+  }
+  XErrorsTolerated(const XErrorsTolerated&) = delete;
+  XErrorsTolerated& operator=(const XErrorsTolerated&) = delete;
+
+ private:
+  Display* display_;
+  int (*previous_)(Display*, XErrorEvent*) = nullptr;
+};
+
 }  // namespace
 
 int XSession::CloseWindows(const std::string& title) {
@@ -192,6 +213,7 @@ int XSession::CloseWindows(const std::string& title) {
   Window* children = nullptr;
   unsigned int count = 0;
   int asked = 0;
+  XErrorsTolerated tolerated(display_);
   if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
     return 0;
   }
@@ -217,6 +239,7 @@ std::vector<Box> XSession::DialogBoxes(const std::string& title) {
   Window root = 0, parent = 0;
   Window* children = nullptr;
   unsigned int count = 0;
+  XErrorsTolerated tolerated(display_);
   if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
     return boxes;
   }
