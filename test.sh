@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool libx11-dev libxtst-dev
+need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool libx11-dev libxtst-dev \
+  libfreetype-dev fonts-dejavu-core
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -44,8 +44,8 @@
 namespace tavrik {
 namespace {
 
-constexpr const char* kMonoBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf";
-constexpr const char* kSansBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+constexpr const char* kMonoBoldFont = TAVRIK_FONT_DIR "/DejaVuSansMono-Bold.ttf";
+constexpr const char* kSansBoldFont = TAVRIK_FONT_DIR "/DejaVuSans-Bold.ttf";
 constexpr double kPi = 3.14159265358979323846;
 
 // ---------------------------------------------------------------------------------------------
