@@ -543,21 +543,31 @@ Image DrawFrames() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Полоска.bmp: 800 x 4, white is transparent. The program stacks it four high across the
-// screen at the frames' top edge (two copies above it, two over the frames), adds a shortened
-// copy between the frames at that edge and another through the middle of the track, and draws
-// all of them over the frames and the ball. So the strip is a single dim line: the stack reads
-// as evenly spaced rails, the copy through the track as a thin wire the ball runs on, and the
-// frames and the ball stay clear. The line is the second row, so the rail between the frames
-// runs through the middle of the frames' 3-pixel top edge.
+// Полоска.bmp: 800 x 4, white is transparent: a railway track seen from above, two rails (the
+// top and bottom rows) with sleepers between them. The program draws it over the frames and the
+// ball: stacked four high across the screen at the frames' top edge (two copies above it, two
+// over the frames), plus two copies cut short to the gap between the frames, one at that edge and
+// one just below the middle of the ball's path. That last one is the track the ball runs along
+// from frame to frame; the stack reads as the track bed above it, with the frames standing in it.
 //
-// The same pixels serve the full copies and the shortened one (whose left part lands between
-// the frames), so the line has no breaks where the frames stand: a break there would reappear
-// off-centre in the middle of the track.
+// The short copies start at the left frame's right edge, x 252, and show the strip's left part;
+// the sleepers repeat every 12 pixels, which divides 252, so those of the short copy at the
+// frames' edge stand in line with those of the full copies above and below it, and the track
+// between the frames begins and ends alike (two pixels of bare rail, then a sleeper). The rails
+// are dimmer than the frames, which are what the subject aims at.
+
+constexpr int kSleeperPitch = 12, kSleeperFirst = 2, kSleeperWidth = 3;
 
 Image DrawStrip() {
   Image img(800, 4, kWhite);
-  for (int x = 0; x < img.w; ++x) img.at(x, 1) = ToRgb(Hex(0x3C5070));
+  for (int x = 0; x < img.w; ++x) {
+    img.at(x, 0) = ToRgb(Hex(0xB4C2D4));  // the far rail, lit
+    img.at(x, 3) = ToRgb(Hex(0x8394AC));  // the near rail
+    if ((x - kSleeperFirst) % kSleeperPitch < kSleeperWidth && x >= kSleeperFirst) {
+      img.at(x, 1) = ToRgb(Hex(0x5E6C82));
+      img.at(x, 2) = ToRgb(Hex(0x4C586C));
+    }
+  }
   return img;
 }
 
