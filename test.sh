@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool libx11-dev libxtst-dev xfonts-base
+need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool libx11-dev libxtst-dev \
+  xfonts-base libfreetype-dev fonts-dejavu-core
 
 jobs=$(nproc)
 # CI holds the code to a warning-free build; elsewhere a newer compiler's new warnings stay warnings.
