@@ -8,7 +8,7 @@
 // covers return and exit(); RestoreDesktopMode is also registered with atexit and std::terminate,
 // and the three signals that commonly end a program are turned into SDL's quit event, so that the
 // program ends the ordinary way. SIGKILL and a crash leave the display in the 60 Hz mode until
-// the desktop sets another (its display settings, or `xrandr --auto`).
+// the desktop sets another (its display settings, or `xrandr --output NAME --auto`).
 #include <SDL.h>
 #include <signal.h>
 
