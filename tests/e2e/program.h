@@ -25,6 +25,8 @@ class Program {
   void Kill();
   // Asks the program to end, as a desktop's session manager would (SIGTERM).
   void Terminate();
+  // Sends `signal` to the program if it still runs.
+  void Signal(int signal);
   // Throws Failure, quoting its standard error, if the program has ended.
   void CheckRunning(const std::string& when);
 

@@ -33,4 +33,14 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
 // screen and close with Enter or Esc; the program then ends (exit code 1) or goes on (the menu).
 void MessageBoxes(const ScenarioOptions& options, const std::string& program);
 
+// On X.Org's dummy driver: the first level of the linear test must last 20 s within 1 %, the
+// display must run at `refresh_while_running` Hz meanwhile, and have its first mode back once
+// the program has ended with Esc.
+void LevelTiming(const ScenarioOptions& options, const std::string& program,
+                 double refresh_while_running);
+
+// The same display mode given back when SIGTERM, SIGINT or SIGHUP ends the program on the menu.
+void ModeGivenBackOnSignals(const ScenarioOptions& options, const std::string& program,
+                            double refresh_while_running);
+
 }  // namespace e2e
