@@ -8,7 +8,9 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -62,6 +64,41 @@ bool IsBareXServer(SDL_Window* window) {
   const bool announced = status == Success && type == XA_WINDOW && count == 1;
   if (data) XFree(data);
   return !announced;
+}
+
+// The pacer's wait for its next tick, which keeps taking in input: SDL queues each event as it
+// arrives, so that a key press meets the press watch (input/sdl_events.h) and gets its stamp
+// within a fraction of a millisecond, not when the next frame pumps. The events stay queued;
+// the handlers still run only in the frame loop's pump. On X11 the wait sleeps on the server
+// connection; elsewhere it looks every millisecond.
+FramePacer::SleepUntilFn InputTakingSleep(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  Display* x = nullptr;
+  if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    x = info.info.x11.display;
+  }
+  if (!x) {
+    return [](std::int64_t deadline_ns) {
+      for (std::int64_t now = MonotonicNowNs(); now < deadline_ns; now = MonotonicNowNs()) {
+        SDL_PumpEvents();
+        SleepUntilNs(std::min(deadline_ns, now + 1'000'000));
+      }
+    };
+  }
+  return [x](std::int64_t deadline_ns) {
+    for (;;) {
+      // Replies read during the last present may have brought events along into Xlib's queue,
+      // where the connection no longer shows them.
+      if (XEventsQueued(x, QueuedAlready) > 0) SDL_PumpEvents();
+      const std::int64_t left = deadline_ns - MonotonicNowNs();
+      if (left <= 0) return;
+      pollfd connection{ConnectionNumber(x), POLLIN, 0};
+      const timespec timeout{static_cast<time_t>(left / 1'000'000'000),
+                             static_cast<long>(left % 1'000'000'000)};
+      if (ppoll(&connection, 1, &timeout, nullptr) > 0) SDL_PumpEvents();
+    }
+  };
 }
 
 int SoftwareRendererIndex() {
@@ -156,6 +193,7 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
   const int index = SDL_GetWindowDisplayIndex(window_);
   double hz = 0;
   if (index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0) hz = mode.refresh_rate;
+  pacer_ = FramePacer(MonotonicNowNs, InputTakingSleep(window_));
   pacer_.Start(hz);
 }
 
