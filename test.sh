@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool libx11-dev libxtst-dev
+need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool x11-xkb-utils libx11-dev libxtst-dev
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -2,6 +2,7 @@
 // start folder, then runs, for example:
 //
 //   e2e_subject quick-tour --folder DIR --artifacts DIR --program ./Tavrik2
+//   e2e_subject hand-keys --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject complete --folder DIR --artifacts DIR --run ./Tavrik2:abandon,linear,circular
 //
 // Exit code 0 when every check passed; otherwise 1 with the reason on standard error.
@@ -37,7 +38,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: e2e_subject quick-tour --folder DIR --artifacts DIR --program ./TavrikN\n"
+               "usage: e2e_subject quick-tour|hand-keys --folder DIR --artifacts DIR "
+               "--program ./TavrikN\n"
                "       e2e_subject complete --folder DIR --artifacts DIR "
                "--run ./TavrikN:test,test,... [--run ...]\n"
                "tests: abandon, linear, circular, flash\n");
@@ -79,6 +81,8 @@ int main(int argc, char** argv) {
   try {
     if (scenario == "quick-tour" && !program.empty()) {
       QuickTour(options, program);
+    } else if (scenario == "hand-keys" && !program.empty()) {
+      HandKeysOnEveryLayout(options, program);
     } else if (scenario == "complete" && !runs.empty()) {
       CompleteSessions(options, runs);
     } else {

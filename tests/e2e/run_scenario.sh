@@ -26,9 +26,9 @@ if [[ -z "$driver" || -z "$graphics" || -z "$screen" || -z "$artifacts" || $# -l
   echo "run_scenario.sh: missing arguments" >&2
   exit 2
 fi
-for tool in Xvfb xdotool; do
+for tool in Xvfb xdotool setxkbmap; do
   if ! command -v "$tool" >/dev/null; then
-    echo "run_scenario.sh: $tool is missing; install it with: apt-get install xvfb xdotool" >&2
+    echo "run_scenario.sh: $tool is missing; install it with: apt-get install xvfb xdotool x11-xkb-utils" >&2
     exit 1
   fi
 done
