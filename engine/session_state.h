@@ -126,7 +126,7 @@ struct SessionState {
   // while unknown. KeyDownNs: when the key being handled went down, taken as the platform
   // received it (set before KeyPress for a key press; -1 for typed text). FrameShownNs: when
   // the frame on the screen was handed to the display. Their difference places a press against
-  // the frames the subject saw, to well under a millisecond.
+  // the frames the subject saw.
   std::int64_t KeyDownNs = -1;
   std::int64_t FrameShownNs = -1;
   Integer RowIndex = 0;  // shared loop counters of the form's procedures
