@@ -544,7 +544,7 @@ void CheckPressStamps(const std::string& trace, const std::vector<SentPress>& se
                     t.hand + " hand, scan code " + std::to_string(t.scancode));
     }
     if (t.down_ns < 0) throw Failure("press " + std::to_string(i + 1) + " has no stamp");
-    const double ms = (t.down_ns - p.sent_ns) / 1e6;
+    const double ms = static_cast<double>(t.down_ns - p.sent_ns) / 1e6;
     if (ms < 0) {
       throw Failure("press " + std::to_string(i + 1) + " (" + p.what + ") was stamped " +
                     std::to_string(-ms) + " ms before the subject sent it: not the same clock?");
