@@ -7,6 +7,7 @@
 // program sees its own pixels either way.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include "display/display.h"
 #include "display/display_mode.h"
+#include "display/input_wait.h"
 #include "display/window_manager.h"
 
 namespace tavrik {
@@ -140,6 +142,7 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
   const int index = SDL_GetWindowDisplayIndex(window_);
   double hz = 0;
   if (index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0) hz = mode.refresh_rate;
+  pacer_ = FramePacer(MonotonicNowNs, InputTakingSleep(window_));
   pacer_.Start(hz, plan.refreshes_per_frame);  // display mode: refreshes per frame
 }
 

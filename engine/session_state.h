@@ -128,6 +128,13 @@ struct SessionState {
   // as the key that set the level up would otherwise be judged against the ball of the screen
   // before (the previous level, or an abandoned test), and could score a pass never shown.
   Integer LevelFrameShown = 0;
+  // Nanoseconds of the monotonic clock the frames are paced by (CLOCK_MONOTONIC on Linux), -1
+  // while unknown. KeyDownNs: when the key being handled went down, taken as the platform
+  // received it (set before KeyPress for a key press; -1 for typed text). FrameShownNs: when
+  // the frame on the screen was handed to the display. Their difference places a press against
+  // the frames the subject saw.
+  std::int64_t KeyDownNs = -1;
+  std::int64_t FrameShownNs = -1;
   Integer RowIndex = 0;  // shared loop counters of the form's procedures
   Integer ColIndex = 0;
 

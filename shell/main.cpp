@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -50,10 +51,16 @@ int main(int, char**) {
   }
   try {
     StartUp(f, base, TAVRIK_DEPTH, DisplayTarget::kScreen);
+    // Key presses are stamped on the clock the frames are paced by.
+    EventPump pump(MonotonicNowNs);
+    if (const char* trace = std::getenv("TAVRIK_TRACE_PRESSES"); trace && *trace) {
+      pump.TracePresses(stderr);
+    }
     while (f.s.Running == -1) {
-      DoEvents(f.s);
+      pump.DoEvents(f.s);
       ComposeFrame(f);
       f.display.Flip();
+      f.s.FrameShownNs = f.display.Pacer().released_ns();
     }
   } catch (const DisplayError& e) {
     ShowFatal(f, e.what());

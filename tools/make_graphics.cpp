@@ -35,9 +35,9 @@
 #include <system_error>
 #include <vector>
 
+#include "codepage/cp1251.h"
 #include "display/bmp.h"
 #include "display/display.h"
-#include "engine/cp1251.h"
 #include "engine/session_state.h"
 #include "shell/form.h"
 

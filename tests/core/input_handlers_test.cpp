@@ -14,6 +14,7 @@
 
 #include "codepage/cp1251.h"
 #include "fake_services.h"
+#include "input/hand_keys.h"
 #include "report/report.h"
 
 namespace tavrik {
@@ -444,9 +445,21 @@ struct HandKey {
   Hand hand;
 };
 // q, Q, Й, й and }, ], ъ, Ъ.
-const HandKey kHandKeys[] = {{113, Hand::kLeft},  {81, Hand::kLeft},   {201, Hand::kLeft},
-                             {233, Hand::kLeft},  {125, Hand::kRight}, {93, Hand::kRight},
-                             {250, Hand::kRight}, {218, Hand::kRight}};
+const HandKey kHandKeys[] = {
+    {kLeftHandKey.codes[0], Hand::kLeft},   {kLeftHandKey.codes[1], Hand::kLeft},
+    {kLeftHandKey.codes[2], Hand::kLeft},   {kLeftHandKey.codes[3], Hand::kLeft},
+    {kRightHandKey.codes[0], Hand::kRight}, {kRightHandKey.codes[1], Hand::kRight},
+    {kRightHandKey.codes[2], Hand::kRight}, {kRightHandKey.codes[3], Hand::kRight}};
+
+TEST(HandKeyTableTest, HoldsTheCharactersOfTheRussianKeyboard) {
+  // The codes are Windows-1251; the key's own code is among them.
+  EXPECT_EQ(Utf8ToCp1251("qQЙй"),
+            std::string(std::begin(kLeftHandKey.codes), std::end(kLeftHandKey.codes)));
+  EXPECT_EQ(Utf8ToCp1251("}]ъЪ"),
+            std::string(std::begin(kRightHandKey.codes), std::end(kRightHandKey.codes)));
+  EXPECT_TRUE(IsHandCode(kLeftHandKey, kLeftHandKey.code));
+  EXPECT_TRUE(IsHandCode(kRightHandKey, kRightHandKey.code));
+}
 
 TEST_F(InputHandlersTest, HandKeyWhileRunningSetsItsFlagAndScores) {
   for (const HandKey& key : kHandKeys) {

@@ -2,6 +2,7 @@
 // start folder, then runs, for example:
 //
 //   e2e_subject quick-tour --folder DIR --artifacts DIR --program ./Tavrik2
+//   e2e_subject hand-keys --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject complete --folder DIR --artifacts DIR --run ./Tavrik2:abandon,linear,circular
 //   e2e_subject message-boxes --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject level-timing --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
@@ -41,7 +42,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: e2e_subject quick-tour --folder DIR --artifacts DIR --program ./TavrikN\n"
+               "usage: e2e_subject quick-tour|hand-keys --folder DIR --artifacts DIR "
+               "--program ./TavrikN\n"
                "       e2e_subject complete --folder DIR --artifacts DIR "
                "--run ./TavrikN:test,test,... [--run ...]\n"
                "       e2e_subject message-boxes --folder DIR --artifacts DIR --program ./TavrikN\n"
@@ -92,6 +94,8 @@ int main(int argc, char** argv) {
       QuickTour(options, program);
     } else if (scenario == "message-boxes" && !program.empty()) {
       MessageBoxes(options, program);
+    } else if (scenario == "hand-keys" && !program.empty()) {
+      HandKeysOnEveryLayout(options, program);
     } else if (scenario == "complete" && !runs.empty()) {
       CompleteSessions(options, runs);
     } else if (scenario == "level-timing" && !program.empty() && refresh > 0) {

@@ -30,11 +30,11 @@ if [[ -z "$driver" || -z "$graphics" || -z "$screen$xorg" || -z "$artifacts" || 
   echo "run_scenario.sh: missing arguments" >&2
   exit 2
 fi
-tools=(xdotool)
+tools=(xdotool setxkbmap)
 [[ -n "$screen" ]] && tools+=(Xvfb)
 for tool in "${tools[@]}"; do
   if ! command -v "$tool" >/dev/null; then
-    echo "run_scenario.sh: $tool is missing; install it with: apt-get install xvfb xdotool" >&2
+    echo "run_scenario.sh: $tool is missing; install it with: apt-get install xvfb xdotool x11-xkb-utils" >&2
     exit 1
   fi
 done

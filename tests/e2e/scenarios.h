@@ -13,8 +13,15 @@ struct ScenarioOptions {
 };
 
 // A short look at everything on a screen larger than the image: the lit button under the mouse,
-// the name typed in Cyrillic, the hand keys of both layouts, abandoning with Esc, quitting.
+// the name typed in Cyrillic, the hand keys with and without Shift, abandoning with Esc, quitting.
 void QuickTour(const ScenarioOptions& options, const std::string& program);
+
+// The hand keys under the layouts an examiner's keyboard may be set to (us,ru, us,ua, us,by,
+// us,kz in both groups, de, fr, ua), plain, with Shift and with Caps Lock: held on the ready
+// screen, then every pass of a linear level answered under the next layout, all scored. A name
+// typed in the Russian layout with those keys shows each letter once. The program's press trace
+// (TAVRIK_TRACE_PRESSES) must show every press, stamped as a rule within 2 ms of its sending.
+void HandKeysOnEveryLayout(const ScenarioOptions& options, const std::string& program);
 
 // One start of a program and the tests it runs before it is ended with Esc. Tests: "linear",
 // "circular", "flash" (complete, with the report checked) and "abandon" (a flash test left

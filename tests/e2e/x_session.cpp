@@ -1,6 +1,7 @@
 // The X connection of the tests: screen reading and XTest input.
 #include "x_session.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -11,10 +12,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <utility>
 
+#include "display/frame_pacer.h"
 #include "failure.h"
 
 namespace e2e {
@@ -260,6 +263,87 @@ std::vector<Box> XSession::DialogBoxes(const std::string& title) {
   }
   if (children) XFree(children);
   return boxes;
+}
+
+int XSession::PhysicalKey(const std::string& iso_position) {
+  const std::string name = "A" + iso_position;
+  XkbDescPtr xkb = XkbGetMap(display_, 0, XkbUseCoreKbd);
+  if (!xkb || XkbGetNames(display_, XkbKeyNamesMask, xkb) != Success || !xkb->names) {
+    if (xkb) XkbFreeKeyboard(xkb, 0, True);
+    throw Failure("cannot read the names of the keys from the X keyboard extension");
+  }
+  int found = 0;
+  for (int code = xkb->min_key_code; code <= xkb->max_key_code && found == 0; ++code) {
+    if (std::strncmp(xkb->names->keys[code].name, name.c_str(), XkbKeyNameLength) == 0) {
+      found = code;
+    }
+  }
+  XkbFreeKeyboard(xkb, 0, True);
+  if (found == 0) throw Failure("the X keyboard has no key <" + name + ">");
+  return found;
+}
+
+std::int64_t XSession::KeyDown(int keycode) {
+  Flush();
+  const std::int64_t sent = tavrik::MonotonicNowNs();
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), True, CurrentTime);
+  Flush();
+  return sent;
+}
+
+void XSession::KeyUp(int keycode) {
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), False, CurrentTime);
+  Flush();
+}
+
+std::int64_t XSession::Tap(int keycode) {
+  Flush();
+  const std::int64_t sent = tavrik::MonotonicNowNs();
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), True, CurrentTime);
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), False, CurrentTime);
+  Flush();
+  return sent;
+}
+
+void XSession::SetLayout(const std::string& layouts, int group) {
+  // The server compiles the keymap when asked. It keeps it only while a client stays connected
+  // (a server that resets with its last client goes back to its default), as this one does.
+  XSync(display_, False);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execlp("setxkbmap", "setxkbmap", "-layout", layouts.c_str(), "-option", "",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    throw Failure("setxkbmap -layout " + layouts +
+                  " failed (is x11-xkb-utils installed, and the layout known?)");
+  }
+  XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(group));
+  XSync(display_, False);
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  if (state.locked_group != group) {
+    throw Failure("layouts " + layouts + ": group " + std::to_string(group + 1) +
+                  " did not lock (group " + std::to_string(state.locked_group + 1) + ")");
+  }
+}
+
+std::string XSession::KeysymName(int keycode, int level) {
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  const KeySym sym =
+      XkbKeycodeToKeysym(display_, static_cast<KeyCode>(keycode), state.group, level);
+  const char* name = sym == NoSymbol ? nullptr : XKeysymToString(sym);
+  return name ? name : "NoSymbol";
+}
+
+bool XSession::CapsLocked() {
+  XkbStateRec keyboard{};
+  XkbGetState(display_, XkbUseCoreKbd, &keyboard);
+  return (keyboard.locked_mods & LockMask) != 0;
 }
 
 void XSession::MoveMouse(int x, int y) {
