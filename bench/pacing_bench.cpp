@@ -34,11 +34,13 @@
 
 namespace {
 
-// The whole machine's processor time so far (all cores): busy and idle, in clock ticks. Read
-// from /proc/stat; both zero where there is none.
+// The whole machine's processor time so far (all cores), in clock ticks: busy, idle, and stolen
+// (a virtual machine's processors kept waiting by the host). Read from /proc/stat; all zero where
+// there is none.
 struct CpuTimes {
   unsigned long long busy = 0;
   unsigned long long idle = 0;
+  unsigned long long steal = 0;
 };
 
 CpuTimes ReadCpuTimes() {
@@ -49,7 +51,8 @@ CpuTimes ReadCpuTimes() {
   if (!(stat >> cpu) || cpu != "cpu") return t;
   for (auto& x : v) stat >> x;
   t.idle = v[3] + v[4];  // idle, iowait
-  t.busy = v[0] + v[1] + v[2] + v[5] + v[6] + v[7];
+  t.busy = v[0] + v[1] + v[2] + v[5] + v[6];
+  t.steal = v[7];
   return t;
 }
 
@@ -198,13 +201,14 @@ int main(int argc, char** argv) {
   const double period_ms = Ms(display.Pacer().period_ns());
   std::printf("renderer: %s, video driver: %s, depth %d, load: %s\n", info.name,
               SDL_GetCurrentVideoDriver(), depth, load ? "other core busy" : "none");
-  const unsigned long long busy_ticks = cpu_after.busy - cpu_before.busy;
-  const unsigned long long idle_ticks = cpu_after.idle - cpu_before.idle;
-  if (busy_ticks + idle_ticks > 0) {
-    std::printf(
-        "machine: %u cores, %.0f%% idle during the run (all processes)\n",
-        std::thread::hardware_concurrency(),
-        100.0 * static_cast<double>(idle_ticks) / static_cast<double>(busy_ticks + idle_ticks));
+  const double busy_ticks = static_cast<double>(cpu_after.busy - cpu_before.busy);
+  const double idle_ticks = static_cast<double>(cpu_after.idle - cpu_before.idle);
+  const double steal_ticks = static_cast<double>(cpu_after.steal - cpu_before.steal);
+  const double all_ticks = busy_ticks + idle_ticks + steal_ticks;
+  if (all_ticks > 0) {
+    std::printf("machine: %u cores, %.0f%% idle, %.1f%% stolen by the host during the run\n",
+                std::thread::hardware_concurrency(), 100.0 * idle_ticks / all_ticks,
+                100.0 * steal_ticks / all_ticks);
   }
   std::printf("%s\n", display.Pacer().Describe().c_str());
   // Released: when each frame was handed to the display (the pacer's doing). Completed: when the
