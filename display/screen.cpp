@@ -148,9 +148,13 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
 
 void DisplayDevice::Flip() {
   if (!renderer_) return;  // offscreen: nothing to show
+  // The upload and the scaling are done before the pacer's wait, so that after the wake-up only
+  // the present is left. SDL queues draws when it picks the renderer itself (the GPU's) and
+  // would otherwise carry them out inside the present; the flush makes them run now.
   if (SDL_UpdateTexture(texture_, nullptr, back_buffer_->pixels, back_buffer_->pitch) != 0 ||
       SDL_RenderClear(renderer_) != 0 ||
-      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) {
+      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0 ||
+      SDL_RenderFlush(renderer_) != 0) {
     throw DisplayError(std::string("display: cannot show the frame: ") + SDL_GetError());
   }
   const FramePacer::Mode before = pacer_.mode();
