@@ -12,8 +12,6 @@ set(TAVRIK_MINGW_TRIPLET x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${TAVRIK_MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TAVRIK_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${TAVRIK_MINGW_TRIPLET}-windres)
-set(CMAKE_AR ${TAVRIK_MINGW_TRIPLET}-gcc-ar-posix CACHE FILEPATH "")
-set(CMAKE_RANLIB ${TAVRIK_MINGW_TRIPLET}-gcc-ranlib-posix CACHE FILEPATH "")
 
 # Libraries and headers come only from the target's root and the prefixes handed in with
 # CMAKE_PREFIX_PATH (SDL2), never from the build machine's /usr, which has a Linux SDL2 of its own.
@@ -23,13 +21,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config is the build machine's own: let it see only the target's .pc files.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${TAVRIK_MINGW_TRIPLET}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
 
 # -static takes winpthread statically too; the two -static-lib* flags alone would leave it a DLL.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 
-# Tests built for the target run under Wine on the build machine.
-find_program(TAVRIK_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-if(TAVRIK_WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVRIK_WINE64})
-endif()

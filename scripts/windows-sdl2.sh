@@ -91,6 +91,8 @@ fetch_source() {
   apt-get "${apt_opts[@]}" -qq update
   # Unpacked and checked (hashes from the signed Release) by apt-get and dpkg-source.
   (cd "$cache/src" && apt-get "${apt_opts[@]}" -qq source libsdl2 >&2)
+  # The package lists served only this download.
+  rm -rf "$apt_dir/lists" "$apt_dir/cache"
 }
 
 source_dir() {
