@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "input/handlers.h"
 #include "shell/form.h"
 

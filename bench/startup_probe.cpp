@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "input/handlers.h"
 #include "input/sdl_events.h"
 #include "shell/form.h"
@@ -84,7 +84,8 @@ int ChildStartup(std::int64_t fork_ns, const std::string& base, int depth) {
   try {
     StartUp(f, base, depth, DisplayTarget::kScreen);
     const std::int64_t t_started = NowNs();
-    DoEvents(f.s);
+    EventPump pump(MonotonicNowNs);
+    pump.DoEvents(f.s);
     ComposeFrame(f);
     const std::int64_t t_composed = NowNs();
     f.display.Flip();

@@ -100,7 +100,8 @@ class DisplayDevice {
   int BltFast(std::int32_t x, std::int32_t y, const SpriteSurface& sprite);
 
   // Shows the back buffer at the display's next refresh, or at the next tick of the pacer where
-  // the driver does not wait for the refresh.
+  // the driver does not wait for the refresh. While it waits for that tick, SDL keeps queueing
+  // the input that arrives (nothing is handled), so that key presses are stamped as they come.
   void Flip();
 
   SDL_Surface* BackBuffer() const { return back_buffer_; }

@@ -1,38 +1,25 @@
-// Frame pacing: probe, then trust vertical sync or hold presents to a monotonic clock.
+// Frame pacing: probe, then trust vertical sync or hold frames to a 60 Hz monotonic clock.
 #include "display/frame_pacer.h"
 
-#include <sys/prctl.h>
-#include <time.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <utility>
 
 namespace tavrik {
-
-std::int64_t MonotonicNowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-void SleepUntilNs(std::int64_t deadline_ns) {
-  timespec ts{};
-  ts.tv_sec = static_cast<time_t>(deadline_ns / 1'000'000'000);
-  ts.tv_nsec = static_cast<long>(deadline_ns % 1'000'000'000);
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-  }
-}
 
 FramePacer::FramePacer() : FramePacer(MonotonicNowNs, SleepUntilNs) {}
 
 FramePacer::FramePacer(NowFn now, SleepUntilFn sleep_until)
     : now_(std::move(now)), sleep_until_(std::move(sleep_until)) {}
 
-void FramePacer::Start(double refresh_hz) {
-  if (!(refresh_hz >= 20.0 && refresh_hz <= 500.0)) refresh_hz = 60.0;
-  period_ns_ = static_cast<std::int64_t>(1e9 / refresh_hz + 0.5);
+void FramePacer::Start(double refresh_hz, int refreshes_per_frame) {
+  display_hz_ = refresh_hz >= 20.0 && refresh_hz <= 1000.0 ? refresh_hz : 0;
+  refreshes_per_frame_ = std::max(1, refreshes_per_frame);
+  // A display that does not say its rate is taken for 60 Hz until measured.
+  expected_ns_ = display_hz_ > 0
+                     ? static_cast<std::int64_t>(1e9 * refreshes_per_frame_ / display_hz_ + 0.5)
+                     : kFramePeriodNs;
+  period_ns_ = kFramePeriodNs;
   mode_ = Mode::kProbing;
   last_present_ns_ = -1;
   deadline_ns_ = -1;
@@ -41,8 +28,7 @@ void FramePacer::Start(double refresh_hz) {
   early_run_ = 0;
   watch_frames_ = 0;
   late_in_window_ = 0;
-  // The kernel may otherwise defer our wake-ups by 50 microseconds to batch timers.
-  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  RequestPreciseWakeups();
 }
 
 void FramePacer::BeforePresent() {
@@ -81,17 +67,20 @@ void FramePacer::AfterPresent() {
                          : late_in_window_ >= 3 ? "presents wait, but irregularly"
                                                 : nullptr;
       if (++watch_frames_ == 300) watch_frames_ = late_in_window_ = 0;
-      if (lost) {
-        mode_ = Mode::kTimer;
-        deadline_ns_ = -1;
-        reason_ = lost;
-      }
+      if (lost) TakeOver(lost);
       break;
     }
     case Mode::kTimer:
       deadline_ns_ += period_ns_;
       break;
   }
+}
+
+void FramePacer::TakeOver(const std::string& reason) {
+  mode_ = Mode::kTimer;
+  period_ns_ = kFramePeriodNs;
+  deadline_ns_ = -1;
+  reason_ = reason;
 }
 
 void FramePacer::Decide() {
@@ -105,27 +94,45 @@ void FramePacer::Decide() {
   // milliseconds and dropped frames: that is no clock for a test.
   int irregular = 0;
   for (const std::int64_t v : sorted) irregular += v < median * 9 / 10 || v > median * 11 / 10;
-  if (median >= period_ns_ * 3 / 4 && irregular <= 1) {
+  const bool waits = median >= expected_ns_ * 3 / 4;
+  // A frame of 1/61 to 1/59 s counts as one of 60 a second, as a display of 59 to 61 Hz does.
+  const bool sixty = median >= 1'000'000'000 / 61 && median <= 1'000'000'000 / 59;
+  if (waits && irregular <= 1 && sixty) {
     mode_ = Mode::kVsync;
-    // A display that refreshes at another rate than it reports: keep its real period for the
-    // case that vertical sync is lost later.
-    if (median < period_ns_ * 2) period_ns_ = median;
+    // The real period, also for the case that vertical sync is lost later.
+    period_ns_ = median;
+    display_hz_ = 1e9 * refreshes_per_frame_ / static_cast<double>(median);
     reason_ = "presents wait for the display's refresh";
+    return;
+  }
+  if (!waits) {
+    TakeOver("the driver does not wait for the refresh");
+  } else if (irregular > 1) {
+    TakeOver("presents wait, but irregularly");
   } else {
-    mode_ = Mode::kTimer;
-    deadline_ns_ = -1;
-    reason_ = median >= period_ns_ * 3 / 4 ? "presents wait, but irregularly"
-                                           : "the driver does not wait for the refresh";
+    // Regular, but not at 60 frames a second: the display runs at another rate than it said.
+    display_hz_ = 1e9 * refreshes_per_frame_ / static_cast<double>(median);
+    char reason[120];
+    std::snprintf(reason, sizeof reason, "the display refreshes at %.2f Hz, not %s", display_hz_,
+                  refreshes_per_frame_ > 1 ? "a whole multiple of 60 Hz" : "60 Hz");
+    TakeOver(reason);
   }
 }
 
 std::string FramePacer::Describe() const {
-  char line[200];
-  const char* how = mode_ == Mode::kVsync   ? "vertical sync"
-                    : mode_ == Mode::kTimer ? "monotonic timer"
-                                            : "measuring";
-  std::snprintf(line, sizeof line, "frame pacing: %s at %.2f Hz (%s)", how, refresh_hz(),
-                reason_.c_str());
+  char line[240];
+  if (mode_ == Mode::kVsync && refreshes_per_frame_ > 1) {
+    std::snprintf(line, sizeof line,
+                  "frame pacing: vertical sync at %.2f Hz, each frame held for %d refreshes of "
+                  "%.2f Hz (%s)",
+                  frame_hz(), refreshes_per_frame_, display_hz_, reason_.c_str());
+  } else {
+    const char* how = mode_ == Mode::kVsync   ? "vertical sync"
+                      : mode_ == Mode::kTimer ? "monotonic timer"
+                                              : "measuring";
+    std::snprintf(line, sizeof line, "frame pacing: %s at %.2f Hz (%s)", how, frame_hz(),
+                  reason_.c_str());
+  }
   return line;
 }
 

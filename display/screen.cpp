@@ -1,14 +1,13 @@
 // The screen side of the display layer: the full-screen window and the flip.
 //
 // Today's monitors rarely offer 800 by 600, and switching modes is rude to the desktop, so the
-// window covers the whole screen at the desktop's own mode and the back buffer is scaled to fit
-// with its aspect kept (black bars fill the rest). SDL maps mouse positions back into the
-// 800 by 600 image, so the program sees its own pixels either way.
+// window covers the whole screen at the desktop's own mode, unless that mode cannot show 60
+// frames a second (display_mode.h), and the back buffer is scaled to fit with its aspect kept
+// (black bars fill the rest). SDL maps mouse positions back into the 800 by 600 image, so the
+// program sees its own pixels either way.
 #include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +15,9 @@
 #include <system_error>
 
 #include "display/display.h"
+#include "display/display_mode.h"
+#include "display/input_wait.h"
+#include "display/window_manager.h"
 
 namespace tavrik {
 namespace {
@@ -43,25 +45,6 @@ bool IsSoftwareGl(SDL_Renderer* renderer) {
     if (std::strstr(name, soft)) return true;
   }
   return false;
-}
-
-// An X server without a window manager: no client has announced one on the root window.
-bool IsBareXServer(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  Display* x = info.info.x11.display;
-  const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", True);
-  if (check == None) return true;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const int status = XGetWindowProperty(x, DefaultRootWindow(x), check, 0, 1, False, XA_WINDOW,
-                                        &type, &format, &count, &after, &data);
-  const bool announced = status == Success && type == XA_WINDOW && count == 1;
-  if (data) XFree(data);
-  return !announced;
 }
 
 int SoftwareRendererIndex() {
@@ -100,6 +83,7 @@ SDL_Renderer* CreateRenderer(SDL_Window* window) {
 }  // namespace
 
 DisplayDevice::~DisplayDevice() {
+  RestoreDesktopMode();  // display mode: the desktop's own mode back
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -138,7 +122,9 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
   }
   // A window manager is asked to give the window the whole screen, above its panels. A bare X
   // server has nobody to ask, and SDL would wait a tenth of a second for an answer in vain.
-  if (!IsBareXServer(window_)) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  // Display mode: a mode at 60 Hz instead of the desktop's, where that is what it takes to show
+  // 60 frames a second (display_mode.h).
+  const DisplayPlan plan = TakeDisplayAt60(window_, HasWindowManager(window_));
   renderer_ = CreateRenderer(window_);
   if (!renderer_) {
     throw DisplayError(std::string("display: cannot create a renderer: ") + SDL_GetError());
@@ -156,20 +142,33 @@ void DisplayDevice::InitDisplay(int width, int height, int bits_per_pixel) {
   const int index = SDL_GetWindowDisplayIndex(window_);
   double hz = 0;
   if (index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0) hz = mode.refresh_rate;
-  pacer_.Start(hz);
+  pacer_ = FramePacer(MonotonicNowNs, InputTakingSleep(window_));
+  pacer_.Start(hz, plan.refreshes_per_frame);  // display mode: refreshes per frame
 }
 
 void DisplayDevice::Flip() {
   if (!renderer_) return;  // offscreen: nothing to show
+  // The upload and the scaling are done before the pacer's wait, so that after the wake-up only
+  // the present is left. SDL queues draws when it picks the renderer itself (the GPU's) and
+  // would otherwise carry them out inside the present; the flush makes them run now.
   if (SDL_UpdateTexture(texture_, nullptr, back_buffer_->pixels, back_buffer_->pitch) != 0 ||
       SDL_RenderClear(renderer_) != 0 ||
-      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) {
+      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0 ||
+      SDL_RenderFlush(renderer_) != 0) {
     throw DisplayError(std::string("display: cannot show the frame: ") + SDL_GetError());
   }
   const FramePacer::Mode before = pacer_.mode();
   pacer_.BeforePresent();
   SDL_RenderPresent(renderer_);
+  // Display mode: a frame held for several refreshes is presented once a refresh. The back
+  // buffer is undefined after a present, so the frame is drawn from the texture again.
+  for (int i = 1; i < pacer_.presents_per_frame(); ++i) {
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+  }
   pacer_.AfterPresent();
+  ForwardEndSignal();  // display mode: SIGTERM, SIGINT, SIGHUP end the program the ordinary way
   if (pacer_.mode() != before) {
     std::fprintf(stderr, "%s\n", pacer_.Describe().c_str());
     // From now on the timer alone holds the frames; a driver's own irregular waits would only

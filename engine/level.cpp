@@ -3,8 +3,6 @@
 
 #include <cmath>
 
-#include "report/report.h"
-
 namespace tavrik {
 
 namespace {
@@ -41,7 +39,7 @@ void StartLevel(SessionState& s) {
   s.Level = static_cast<Integer>(s.Level + 1);
   if (s.Level > s.LevelCount) {
     // The results must still be there for the report; the reset clears them afterwards.
-    WriteReport(s);
+    s.services.WriteReport(s);
     ResetSession(s);
     return;
   }

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <memory>
 #include <random>
+#include <stdexcept>
 
 namespace tavrik {
 
@@ -43,6 +44,9 @@ SessionServices DefaultServices() {
   };
   sv.ShowCursor = [](bool) {};
   sv.ShowError = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
+  sv.WriteReport = [](SessionState&) {
+    throw std::logic_error("StartLevel: no report writer wired into the session's services");
+  };
   return sv;
 }
 
@@ -75,6 +79,14 @@ void ResetSession(SessionState& s) {
       s.RightResults[s.RowIndex][s.ColIndex] = "0 ";
     }
   }
+}
+
+Screen ShownScreen(const SessionState& s) {
+  if (s.MenuLevel == kMenuLevelMenu) return Screen::kMenu;
+  if (s.MenuLevel == kMenuLevelName) return Screen::kName;
+  if (s.ScreenState == kScreenRunning) return Screen::kRunning;
+  if (s.Cycle <= s.CyclesPerLevel) return Screen::kReady;
+  return s.Level < s.LevelCount ? Screen::kLevelDone : Screen::kTestDone;
 }
 
 }  // namespace tavrik

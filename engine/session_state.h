@@ -26,6 +26,8 @@ struct LocalTime {
   int millisecond = 0;
 };
 
+struct SessionState;
+
 // Everything the procedures need from outside the record. The defaults are the real ones;
 // tests install fakes so that every level can be replayed exactly.
 struct SessionServices {
@@ -39,10 +41,14 @@ struct SessionServices {
   std::function<void(bool visible)> ShowCursor;
   // Tells the examiner about a failure that the program survives (UTF-8 text).
   std::function<void(const std::string& message)> ShowError;
+  // Appends the finished test's results to its report file; called by StartLevel after the last
+  // level, before the reset. Start-up wires the report writer in.
+  std::function<void(SessionState& s)> WriteReport;
 };
 
 // The default services: a Mersenne Twister for Rnd/Randomize, the system clock for Now, stderr
-// for ShowError, and a pointer switch that does nothing.
+// for ShowError, and a pointer switch that does nothing. WriteReport has no default: a test that
+// ends without a writer wired in is a programming error and throws std::logic_error.
 SessionServices DefaultServices();
 
 // Seconds since local midnight, with the fraction, as the generator is reseeded from.
@@ -122,6 +128,13 @@ struct SessionState {
   // as the key that set the level up would otherwise be judged against the ball of the screen
   // before (the previous level, or an abandoned test), and could score a pass never shown.
   Integer LevelFrameShown = 0;
+  // Nanoseconds of the monotonic clock the frames are paced by (CLOCK_MONOTONIC on Linux), -1
+  // while unknown. KeyDownNs: when the key being handled went down, taken as the platform
+  // received it (set before KeyPress for a key press; -1 for typed text). FrameShownNs: when
+  // the frame on the screen was handed to the display. Their difference places a press against
+  // the frames the subject saw.
+  std::int64_t KeyDownNs = -1;
+  std::int64_t FrameShownNs = -1;
   Integer RowIndex = 0;  // shared loop counters of the form's procedures
   Integer ColIndex = 0;
 
@@ -158,6 +171,17 @@ struct SessionState {
   int TextCharIndex = 0;
   std::string ReportLine;
 };
+
+// The screen the record shows. Everything that asks which screen is up asks this.
+enum class Screen {
+  kMenu,       // MenuLevel -1
+  kName,       // MenuLevel 0
+  kReady,      // a level set up, waiting for Space
+  kRunning,    // ScreenState 1
+  kLevelDone,  // a level's cycles used up, a level left
+  kTestDone,   // the last level's cycles used up: Space writes the report
+};
+Screen ShownScreen(const SessionState& s);
 
 // Puts the session back into the menu with fresh results. Leaves TestKind, SubjectName, the
 // geometry and the stimulus values other than FlashNumber and the flash timing alone.

@@ -65,4 +65,9 @@ void UpdateStimulus(SessionState& s) {
   }
 }
 
+void AdvanceLevel(SessionState& s) {
+  if (s.ScreenState == kScreenRunning && s.Cycle <= s.CyclesPerLevel) UpdateStimulus(s);
+  if (s.Cycle > s.CyclesPerLevel) s.ScreenState = kScreenWaiting;
+}
+
 }  // namespace tavrik

@@ -10,4 +10,8 @@ namespace tavrik {
 // and Cycle is at most CyclesPerLevel.
 void UpdateStimulus(SessionState& s);
 
+// The frame's step after it is drawn: a running level moves on by one frame, and a level whose
+// cycles are used up is done (ScreenState 0, whatever it was).
+void AdvanceLevel(SessionState& s);
+
 }  // namespace tavrik

@@ -3,19 +3,10 @@
 
 #include "engine/level.h"
 #include "engine/response.h"
+#include "input/hand_keys.h"
 
 namespace tavrik {
 namespace {
-
-bool IsLeftHandKey(int code) {
-  // The key that carries Q and Й, in either layout, with or without Shift.
-  return code == 113 || code == 81 || code == 201 || code == 233;
-}
-
-bool IsRightHandKey(int code) {
-  // The key that carries ] and Ъ.
-  return code == 125 || code == 93 || code == 250 || code == 218;
-}
 
 bool IsBlankName(const std::string& name) {
   return name.find_first_not_of(' ') == std::string::npos;
@@ -69,10 +60,10 @@ void KeyPress(SessionState& s, int code) {
 
   // Hand keys: the held flag shows the frame pressed whatever the scoring decides.
   if (s.ScreenState >= 0) {
-    if (IsLeftHandKey(code)) {
+    if (IsHandCode(kLeftHandKey, code)) {
       s.LeftKeyHeld = 1;
       RespondLeft(s);
-    } else if (IsRightHandKey(code)) {
+    } else if (IsHandCode(kRightHandKey, code)) {
       s.RightKeyHeld = 1;
       RespondRight(s);
     }
@@ -83,6 +74,12 @@ void KeyUp(SessionState& s, int key_code, int) {
   if (key_code == 0) return;
   s.LeftKeyHeld = 0;
   s.RightKeyHeld = 0;
+}
+
+void CloseRequested(SessionState& s) {
+  if (ShownScreen(s) == Screen::kTestDone) KeyPress(s, kCodeSpace);
+  s.Running = 0;
+  s.services.ShowCursor(true);
 }
 
 void MouseDown(SessionState& s, int, int, Single x, Single y) {

@@ -19,12 +19,19 @@ enum : int {
 void KeyDown(SessionState& s, int key_code, int shift);
 
 // A character was typed (repeated while a key is held), as its Windows-1251 code 0..255: edits
-// and accepts the name, starts levels, abandons a test or quits, and hands the two hand keys to
-// the scoring.
+// and accepts the name, starts levels, abandons a test or quits, and hands the two hand keys
+// (their codes in input/hand_keys.h) to the scoring. The SDL translation calls it with the
+// hand key's own code for every press of that physical key, whatever the layout typed.
 void KeyPress(SessionState& s, int code);
 
 // A key went up: whichever key it was, neither hand key counts as held any more.
 void KeyUp(SessionState& s, int key_code, int shift);
+
+// The window is to close (the window manager's close button, or a signal to end the program):
+// the program ends after the current frame, as with Esc on the menu. On the screen of a finished
+// test the report is written first, exactly as the last Space would write it, so that closing
+// the window never loses a finished test.
+void CloseRequested(SessionState& s);
 
 // A mouse button went down at (x, y) of the 800 by 600 image: on the menu, a press inside a
 // button chooses that button's test.

@@ -3,11 +3,17 @@
 
 #include <SDL.h>
 
-#include "engine/cp1251.h"
+#include <utility>
+
+#include "codepage/cp1251.h"
+#include "input/hand_keys.h"
 #include "input/handlers.h"
 
 namespace tavrik {
 namespace {
+
+static_assert(kLeftHandKey.scancode == SDL_SCANCODE_Q, "the left-hand key is the Q key");
+static_assert(kRightHandKey.scancode == SDL_SCANCODE_RIGHTBRACKET, "the right-hand key is ]");
 
 int ShiftState(Uint16 mod) {
   return ((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_CTRL) ? 2 : 0) | ((mod & KMOD_ALT) ? 4 : 0);
@@ -26,32 +32,77 @@ int MouseButtonBit(Uint8 button) {
   }
 }
 
+// The code a key going down hands to KeyPress, 0 for a key without one. The hand keys go by
+// their place on the keyboard; the command keys by what they are, so that a key the desktop
+// turned into Esc (Caps Lock, for some) acts as Esc.
+int CodeOfKey(const SDL_Keysym& key) {
+  if (key.scancode == kLeftHandKey.scancode) return kLeftHandKey.code;
+  if (key.scancode == kRightHandKey.scancode) return kRightHandKey.code;
+  switch (key.sym) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      return kCodeEnter;
+    case SDLK_ESCAPE:
+      return kCodeEsc;
+    case SDLK_BACKSPACE:
+      return kCodeBackspace;
+    case SDLK_SPACE:
+      return kCodeSpace;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
-void DispatchEvent(SessionState& s, const SDL_Event& event) {
+EventPump::EventPump(PressStamps::Clock clock) : stamps_(std::move(clock)) {
+  SDL_AddEventWatch(&EventPump::Watch, this);
+}
+
+EventPump::~EventPump() {
+  SDL_DelEventWatch(&EventPump::Watch, this);
+}
+
+int EventPump::Watch(void* self, SDL_Event* event) {
+  if (event->type == SDL_KEYDOWN) {
+    static_cast<EventPump*>(self)->stamps_.Record(event->key.timestamp,
+                                                  static_cast<int>(event->key.keysym.scancode));
+  }
+  return 0;
+}
+
+void EventPump::Dispatch(SessionState& s, const SDL_Event& event) {
   switch (event.type) {
     case SDL_TEXTINPUT: {
+      if (s.ScreenState != kScreenNameEntry) break;
+      s.KeyDownNs = -1;
       // One KeyPress per character, in the code page of the font and the reports; a character
       // the code page lacks arrives as "?", which no rule accepts.
       for (const char c : Utf8ToCp1251(event.text.text)) KeyPress(s, static_cast<unsigned char>(c));
       break;
     }
     case SDL_KEYDOWN: {
-      KeyDown(s, static_cast<int>(event.key.keysym.sym), ShiftState(event.key.keysym.mod));
-      switch (event.key.keysym.sym) {
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-          KeyPress(s, kCodeEnter);
-          break;
-        case SDLK_ESCAPE:
-          KeyPress(s, kCodeEsc);
-          break;
-        case SDLK_BACKSPACE:
-          KeyPress(s, kCodeBackspace);
-          break;
-        default:
-          break;
+      const SDL_Keysym& key = event.key.keysym;
+      s.KeyDownNs = stamps_.Take(event.key.timestamp, static_cast<int>(key.scancode));
+      KeyDown(s, static_cast<int>(key.sym), ShiftState(key.mod));
+      const int code = CodeOfKey(key);
+      if (code == 0) break;
+      const bool hand = code == kLeftHandKey.code || code == kRightHandKey.code;
+      // These keys type a character, which the name screen takes from the text that follows.
+      if ((hand || code == kCodeSpace) && s.ScreenState == kScreenNameEntry &&
+          SDL_IsTextInputActive()) {
+        break;
       }
+      if (hand && trace_) {
+        std::fprintf(trace_,
+                     "press: %s hand, scan code %d, repeat %d, down at %lld ns, frame shown at "
+                     "%lld ns\n",
+                     code == kLeftHandKey.code ? "left" : "right", static_cast<int>(key.scancode),
+                     static_cast<int>(event.key.repeat), static_cast<long long>(s.KeyDownNs),
+                     static_cast<long long>(s.FrameShownNs));
+        std::fflush(trace_);
+      }
+      KeyPress(s, code);
       break;
     }
     case SDL_KEYUP: {
@@ -70,17 +121,24 @@ void DispatchEvent(SessionState& s, const SDL_Event& event) {
                 static_cast<Single>(event.button.x), static_cast<Single>(event.button.y));
       break;
     case SDL_QUIT:
-      s.Running = 0;
-      s.services.ShowCursor(true);
+      CloseRequested(s);
       break;
     default:
       break;
   }
 }
 
-void DoEvents(SessionState& s) {
+void EventPump::DoEvents(SessionState& s) {
   SDL_Event event;
-  while (SDL_PollEvent(&event)) DispatchEvent(s, event);
+  while (SDL_PollEvent(&event)) Dispatch(s, event);
+  const bool wanted = s.ScreenState == kScreenNameEntry;
+  if (wanted != (SDL_IsTextInputActive() == SDL_TRUE)) {
+    if (wanted) {
+      SDL_StartTextInput();
+    } else {
+      SDL_StopTextInput();
+    }
+  }
 }
 
 }  // namespace tavrik

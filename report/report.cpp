@@ -1,18 +1,15 @@
 // Writing the per-test report files.
 #include "report/report.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
-#include "engine/cp1251.h"
-#include "engine/path_lookup.h"
+#include "codepage/cp1251.h"
+#include "filenames/path_lookup.h"
+#include "report/report_file.h"
 
 namespace tavrik {
 
@@ -70,9 +67,9 @@ std::string BuildReportBlock(const SessionState& s, const LocalTime& now) {
 
 ReportIo DefaultReportIo() {
   ReportIo io;
-  io.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); };
-  io.fsync = [](int fd) { return ::fsync(fd); };
-  io.close = [](int fd) { return ::close(fd); };
+  io.write = report_file::Write;
+  io.fsync = report_file::Sync;
+  io.close = report_file::Close;
   io.error_stream = [](const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
@@ -98,19 +95,13 @@ std::string ResolveReportDir(const std::string& report_dir) {
 
 bool AppendWhole(const std::string& path, const std::string& data, const ReportIo& io,
                  std::string* cause) {
-  struct stat st {};
-  const bool existed = ::stat(path.c_str(), &st) == 0;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  bool existed = false;
+  std::int64_t size_before = 0;
+  const int fd = report_file::OpenForAppend(path, &existed, &size_before);
   if (fd < 0) {
     *cause = std::strerror(errno);
     return false;
   }
-  if (::fstat(fd, &st) != 0) {
-    *cause = std::strerror(errno);
-    io.close(fd);
-    return false;
-  }
-  const off_t size_before = st.st_size;
 
   int error = 0;
   std::size_t done = 0;
@@ -144,11 +135,11 @@ bool AppendWhole(const std::string& path, const std::string& data, const ReportI
   int restore = 0;
   if (!existed) {
     if (!closed) io.close(fd);
-    if (::unlink(path.c_str()) != 0) restore = errno;
+    if (report_file::Remove(path) != 0) restore = errno;
   } else if (closed) {
-    if (::truncate(path.c_str(), size_before) != 0) restore = errno;
+    if (report_file::Truncate(path, size_before) != 0) restore = errno;
   } else {
-    if (::ftruncate(fd, size_before) != 0) restore = errno;
+    if (report_file::TruncateOpen(fd, size_before) != 0) restore = errno;
     io.close(fd);
   }
   if (restore != 0) {

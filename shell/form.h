@@ -40,6 +40,22 @@ void StartUp(Form1& f, const std::string& base_dir, int bits_per_pixel, DisplayT
 // the screen are simply not drawn.
 void DrawText(Form1& f, std::string_view text, int x, int y, int centred);
 
+// Where the font strip keeps the glyph of Windows-1251 `code`: its cell, numbered 1 to 48 row by
+// row from the top left (0 and 49 up lie outside the strip), and its half, 0 left or 1 right, or
+// kHalfOfCharacterBefore for a character whose rule leaves the half as the character before it
+// chose (the blank, and every code without a glyph of its own). The graphics generator lays out
+// the font strip from this, so the two cannot disagree.
+struct GlyphPlace {
+  int cell;
+  int half;
+};
+constexpr int kHalfOfCharacterBefore = -1;
+GlyphPlace GlyphPlaceOf(unsigned char code);
+
+// The rectangle of a glyph (`half` 0 or 1) of a cell in a font strip whose cells measure
+// `cell_width` by `cell_height`, each edge rounded half to even.
+Rect GlyphRect(int cell, int half, double cell_width, double cell_height);
+
 // One frame between the event pump and the flip: clear, compose the screen of the session's
 // state, advance a running level by one step and close a level whose cycles are done.
 void ComposeFrame(Form1& f);

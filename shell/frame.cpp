@@ -1,11 +1,12 @@
 // One frame of the program: the whole screen composed afresh from the session record, in a fixed
-// order (later items cover earlier ones), then one step of a running level. The frame also leaves
-// behind the geometry that the scoring and the mouse judge against, so a key or a click between
-// two frames is always judged against the frame on the screen.
+// order (later items cover earlier ones), then one step of a running level. Where the stimulus and
+// the frames stand is the engine's to say (engine/geometry.h); the composition asks just before it
+// draws them, and only draws. The menu buttons' places are left behind for the mouse.
 #include <cmath>
 #include <string>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
+#include "engine/geometry.h"
 #include "engine/stimulus.h"
 #include "shell/form.h"
 
@@ -85,24 +86,9 @@ void ComposeFrame(Form1& f) {
 
   f.display.ClearSurface();
 
-  // Centre of the stimulus.
-  if (s.TestKind == kTestFlash) {
-    if (s.Direction == 1) {
-      s.TargetX = s.CenterX + s.TrackRadius;
-    } else if (s.Direction == -1) {
-      s.TargetX = s.CenterX - s.TrackRadius;
-    }
-    if (s.FlashOn == 0) s.TargetX = s.CenterX;
-  } else if (s.TestKind == kTestCircular || s.TestKind == kTestLinear) {
-    s.TargetX = s.CenterX + s.TrackRadius * std::sin(s.Angle);
-  }
-  s.TargetY = s.CenterY;
-  if (s.TestKind == kTestCircular) s.TargetY = s.CenterY + s.TrackRadius * std::cos(s.Angle);
-
-  // Ball.
+  // Ball, at the stimulus of this frame.
+  PlaceStimulus(s);
   SetRect(r, 0, 0, s.BallWidth, s.BallHeight);
-  s.BallX = s.TargetX - s.BallWidth / 2.0;
-  s.BallY = s.TargetY - s.BallHeight / 2.0;
   if (test_shown) {
     Blit(f, s.BallX, s.BallY, f.BallSprite);
     s.LevelFrameShown = 1;
@@ -114,14 +100,13 @@ void ComposeFrame(Form1& f) {
   if (s.ScreenState == kScreenRunning) DrawText(f, t.cycle + SignPlace(s.Cycle), 1, -280, 1);
 
   // Target frames, each in its pressed form while its hand's key is held.
-  const double frame_top = s.CenterY - s.FrameHeight / 2.0;
+  PlaceFrames(s);
+  const double frame_top = FrameTop(s);
   SetRect(r, s.LeftKeyHeld * static_cast<double>(s.FrameCellWidth), 0, s.FrameCellWidth,
           s.FrameHeight);
-  s.LeftFrameX = (s.CenterX - s.TrackRadius) - s.FrameCellWidth / 2.0;
   if (test_shown) Blit(f, s.LeftFrameX, frame_top, f.FrameSprite);
   SetRect(r, s.RightKeyHeld * static_cast<double>(s.FrameCellWidth), 0, s.FrameCellWidth,
           s.FrameHeight);
-  s.RightFrameX = (s.CenterX + s.TrackRadius) - s.FrameCellWidth / 2.0;
   if (test_shown) Blit(f, s.RightFrameX, frame_top, f.FrameSprite);
 
   // Strips, on every screen: four across the screen, two in the gap between the frames.
@@ -170,7 +155,8 @@ void ComposeFrame(Form1& f) {
       SetRect(r, s.ButtonLit[i + 1] * static_cast<double>(s.ButtonCellWidth),
               i * static_cast<double>(s.ButtonCellHeight), s.ButtonCellWidth, s.ButtonCellHeight);
       s.ButtonX[i + 1] = (800 - s.ButtonCellWidth) / 2;
-      s.ButtonY[i + 1] = 200 + i * s.ButtonCellHeight + 10 * i;
+      s.ButtonY[i + 1] =
+          200 + static_cast<Single>(i) * s.ButtonCellHeight + static_cast<Single>(10 * i);
       Blit(f, s.ButtonX[i + 1], s.ButtonY[i + 1], f.ButtonsSprite);
     }
     DrawText(f, t.quit_hint, 0, 220, 1);
@@ -186,8 +172,7 @@ void ComposeFrame(Form1& f) {
     Blit(f, s.PointerX, s.PointerY, f.CursorSprite);
   }
 
-  if (s.ScreenState == kScreenRunning && s.Cycle <= s.CyclesPerLevel) UpdateStimulus(s);
-  if (s.Cycle > s.CyclesPerLevel) s.ScreenState = kScreenWaiting;
+  AdvanceLevel(s);
 }
 
 }  // namespace tavrik

@@ -3,12 +3,14 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "input/sdl_events.h"
 #include "shell/form.h"
+#include "shell/message_box.h"
 
 #ifndef TAVRIK_DEPTH
 #error "TAVRIK_DEPTH must be 16 or 32"
@@ -25,7 +27,7 @@ void ShowFatal(tavrik::Form1& f, const std::string& message) {
     SDL_HideWindow(window);
   }
   SDL_ShowCursor(SDL_ENABLE);
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrik", message.c_str(), nullptr);
+  tavrik::ShowMessageBox(nullptr, message);
 }
 
 }  // namespace
@@ -38,7 +40,7 @@ int main(int, char**) {
   };
   f.s.services.ShowError = [](const std::string& message) {
     std::fprintf(stderr, "Tavrik: %s\n", message.c_str());
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrik", message.c_str(), f.display.Window());
+    ShowMessageBox(f.display.Window(), message);
   };
 
   std::error_code ec;
@@ -49,10 +51,16 @@ int main(int, char**) {
   }
   try {
     StartUp(f, base, TAVRIK_DEPTH, DisplayTarget::kScreen);
+    // Key presses are stamped on the clock the frames are paced by.
+    EventPump pump(MonotonicNowNs);
+    if (const char* trace = std::getenv("TAVRIK_TRACE_PRESSES"); trace && *trace) {
+      pump.TracePresses(stderr);
+    }
     while (f.s.Running == -1) {
-      DoEvents(f.s);
+      pump.DoEvents(f.s);
       ComposeFrame(f);
       f.display.Flip();
+      f.s.FrameShownNs = f.display.Pacer().released_ns();
     }
   } catch (const DisplayError& e) {
     ShowFatal(f, e.what());

@@ -3,7 +3,8 @@
 
 #include <utility>
 
-#include "engine/path_lookup.h"
+#include "filenames/path_lookup.h"
+#include "report/report.h"
 #include "shell/form.h"
 
 namespace tavrik {
@@ -66,6 +67,7 @@ void StartUp(Form1& f, const std::string& base_dir, int bits_per_pixel, DisplayT
   const std::string base = base_dir + "/";
   s.ReportDir = ResolveCaseInsensitive(base, "Отчет") + "/";
   s.GraphicsDir = ResolveCaseInsensitive(base, "Графика") + "/";
+  s.services.WriteReport = [](SessionState& session) { WriteReport(session); };
   ResetSession(s);
   s.Running = -1;
   if (target == DisplayTarget::kScreen) {

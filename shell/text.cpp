@@ -21,6 +21,37 @@ std::string SignPlace(long value) {
   return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value);
 }
 
+GlyphPlace GlyphPlaceOf(unsigned char code) {
+  // The rules are tried in this order; no replaced value matches a later rule.
+  if (code == 32) return {0, kHalfOfCharacterBefore};          // the blank: a cell above the strip
+  if (code == 46 || code == 44) return {34, code == 44};       // . ,
+  if (code == 58 || code == 59) return {35, code == 59};       // : ;
+  if (code == 45 || code == 43) return {36, code == 43};       // - +
+  if (code == 33 || code == 63) return {37, code == 63};       // ! ?
+  if (code == 40 || code == 41) return {38, code == 41};       // ( )
+  if (code >= 48 && code <= 57) return {code - 9, 0};          // digits
+  if (code >= 192 && code <= 197) return {code - 192 + 1, 0};  // А..Е
+  if (code >= 198 && code <= 223) return {code - 192 + 2, 0};  // Ж..Я
+  if (code == 168) return {7, 0};                              // Ё
+  if (code >= 224 && code <= 229) return {code - 224 + 1, 1};  // а..е
+  if (code == 184) return {7, 1};                              // ё
+  if (code >= 230) return {code - 224 + 2, 1};                 // ж..я
+  // No rule: the code itself is taken as the cell.
+  return {code, kHalfOfCharacterBefore};
+}
+
+Rect GlyphRect(int cell, int half, double cell_width, double cell_height) {
+  const int band = static_cast<int>(std::floor((cell - 1) / 6.0));
+  const int row = band + 1;
+  const int column = cell - 6 * band;
+  Rect r;
+  r.Top = RoundToInt32((row - 1) * cell_height);
+  r.Bottom = RoundToInt32(r.Top + cell_height);
+  r.Left = RoundToInt32((column - 1) * cell_width + half * (cell_width / 2.0));
+  r.Right = RoundToInt32(r.Left + cell_width / 2.0);
+  return r;
+}
+
 void DrawText(Form1& f, std::string_view text, int x, int y, int centred) {
   SessionState& s = f.s;
   const double cell_w = s.TextCellWidth;
@@ -38,56 +69,11 @@ void DrawText(Form1& f, std::string_view text, int x, int y, int centred) {
   // The half is not reset between characters: a character whose rule leaves it alone takes the
   // half of the character before it.
   int glyph_half = 0;
-  Rect& r = f.display.SpriteRect;
   const int count = static_cast<int>(text.size());
   for (s.TextCharIndex = 1; s.TextCharIndex <= count; ++s.TextCharIndex) {
-    int code = static_cast<unsigned char>(text[s.TextCharIndex - 1]);
-    if (code == 32) {
-      code = 0;
-    } else if (code == 46 || code == 44) {  // . ,
-      glyph_half = code == 44;
-      code = 34;
-    } else if (code == 58 || code == 59) {  // : ;
-      glyph_half = code == 59;
-      code = 35;
-    } else if (code == 45 || code == 43) {  // - +
-      glyph_half = code == 43;
-      code = 36;
-    } else if (code == 33 || code == 63) {  // ! ?
-      glyph_half = code == 63;
-      code = 37;
-    } else if (code == 40 || code == 41) {  // ( )
-      glyph_half = code == 41;
-      code = 38;
-    } else if (code >= 48 && code <= 57) {  // digits
-      code -= 9;
-      glyph_half = 0;
-    } else if (code >= 192 && code <= 197) {  // А..Е
-      code = code - 192 + 1;
-      glyph_half = 0;
-    } else if (code >= 198 && code <= 223) {  // Ж..Я
-      code = code - 192 + 2;
-      glyph_half = 0;
-    } else if (code == 168) {  // Ё
-      code = 7;
-      glyph_half = 0;
-    } else if (code >= 224 && code <= 229) {  // а..е
-      code = code - 224 + 1;
-      glyph_half = 1;
-    } else if (code == 184) {  // ё
-      code = 7;
-      glyph_half = 1;
-    } else if (code >= 230 && code <= 255) {  // ж..я
-      code = code - 224 + 2;
-      glyph_half = 1;
-    }
-    const int band = static_cast<int>(std::floor((code - 1) / 6.0));
-    const int row = band + 1;
-    const int column = code - 6 * band;
-    r.Top = RoundToInt32((row - 1) * cell_h);
-    r.Bottom = RoundToInt32(r.Top + cell_h);
-    r.Left = RoundToInt32((column - 1) * cell_w + glyph_half * (cell_w / 2.0));
-    r.Right = RoundToInt32(r.Left + cell_w / 2.0);
+    const GlyphPlace place = GlyphPlaceOf(static_cast<unsigned char>(text[s.TextCharIndex - 1]));
+    if (place.half != kHalfOfCharacterBefore) glyph_half = place.half;
+    f.display.SpriteRect = GlyphRect(place.cell, glyph_half, cell_w, cell_h);
     f.display.BltFast(RoundToInt32(left + (s.TextCharIndex - 1) * advance), RoundToInt32(top),
                       f.TextSprite);
   }

@@ -1,15 +1,25 @@
 // make_graphics: draws the seven bitmaps that ship with the reaction tester (pointer, strip,
 // indicators, ball, menu buttons, target frames, font strip) and writes them as 24-bit Windows
 // bitmaps. The shapes are drawn from distance functions with one pixel of antialiasing; the
-// letters come from the DejaVu fonts through FreeType. The output is deterministic, so the
-// committed bitmaps can be checked against a fresh run.
+// letters come from the DejaVu fonts through FreeType, placed in the font strip where the
+// program's text renderer looks for them. The output is deterministic, so the committed bitmaps
+// can be checked against a fresh run.
+//
+// Everything else is the program's own: the previews are frames that the program composes
+// offscreen after starting on the new set, and the check reads the committed bitmaps with the
+// program's decoder and lets the program blit them. So a change to the program's screens shows
+// in the previews at once, and nothing here has to be kept in step with it.
 //
 //   make_graphics <folder>             writes the seven bitmaps into <folder>
-//   make_graphics --preview <folder>   also composes the menu and test screens the way the
-//                                      program does, at 32 bits and as a 16-bit display shows them
-//   make_graphics --check <folder>     checks the bitmaps in <folder> (sizes, colour keys) and
-//                                      that two runs of the generator agree byte for byte
+//   make_graphics --preview <folder>   also writes every screen as the program composes it, at
+//                                      32 and at 16 bits per pixel (preview-*.bmp)
+//   make_graphics --check <folder>     checks the bitmaps in <folder>: sizes, margins from the
+//                                      colour keys, that they are what two agreeing runs of the
+//                                      generator draw, and that the program shows every pixel
+//                                      as drawn at both depths
+#include <SDL.h>
 #include <ft2build.h>
+#include <stdlib.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
@@ -17,18 +27,25 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "codepage/cp1251.h"
+#include "display/bmp.h"
+#include "display/display.h"
+#include "engine/session_state.h"
+#include "shell/form.h"
 
 namespace tavrik {
 namespace {
 
-constexpr const char* kMonoBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf";
-constexpr const char* kSansBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+constexpr const char* kMonoBoldFont = TAVRIK_FONT_DIR "/DejaVuSansMono-Bold.ttf";
+constexpr const char* kSansBoldFont = TAVRIK_FONT_DIR "/DejaVuSans-Bold.ttf";
 constexpr double kPi = 3.14159265358979323846;
 
 // ---------------------------------------------------------------------------------------------
@@ -303,9 +320,11 @@ Plane Halo(const Plane& ink) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Текст.bmp: 6 x 8 cells of 40 x 36, two glyphs per cell (capital left, small letter right).
-// The program draws consecutive characters 16 pixels apart, so each glyph keeps to the left 16
-// pixels of its 20-pixel half, and all sit on one baseline.
+// Текст.bmp: 6 x 8 cells of 40 x 36, two glyphs per cell. Which character goes where is the
+// program's text renderer's to say (GlyphPlaceOf, GlyphRect); every Windows-1251 code that it
+// gives a glyph of its own is drawn there. The program draws consecutive characters 16 pixels
+// apart, so each glyph keeps to the left 16 pixels of its 20-pixel half, and all sit on one
+// baseline.
 
 constexpr int kTextCellW = 40, kTextCellH = 36, kGlyphW = 20, kTextAdvance = 16;
 constexpr int kTextBaseline = 27;
@@ -313,25 +332,20 @@ const Col kTextInk = Hex(0xF0F0E8);
 // The outline keeps letters readable where they cross the strips or an indicator's fill.
 const Col kTextHalo = Hex(0x181818);
 
-// Row by row, two characters per cell; a blank marks a half that no character selects.
-const std::u32string kGlyphTable =
-    U"АаБбВвГгДдЕе"
-    U"ЁёЖжЗзИиЙйКк"
-    U"ЛлМмНнОоПпРр"
-    U"СсТтУуФфХхЦц"
-    U"ЧчШшЩщЪъЫыЬь"
-    U"ЭэЮюЯя.,:;-+"
-    U"!?()0 1 2 3 "
-    U"4 5 6 7 8 9 ";
-
 Image DrawFontStrip(FT_Library lib) {
   Font font(lib, kMonoBoldFont, 24, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT);
   Image img(kTextCellW * 6, kTextCellH * 8);
-  for (std::size_t i = 0; i < kGlyphTable.size(); ++i) {
-    const char32_t c = kGlyphTable[i];
-    if (c == U' ') continue;
-    const int cell = int(i / 2), half = int(i % 2);
-    const int ox = (cell % 6) * kTextCellW + half * kGlyphW, oy = (cell / 6) * kTextCellH;
+  std::vector<bool> taken(6 * 8 * 2, false);
+  for (int code = 0; code < 256; ++code) {
+    const GlyphPlace place = GlyphPlaceOf(static_cast<unsigned char>(code));
+    if (place.half == kHalfOfCharacterBefore || place.cell < 1 || place.cell > 48) continue;
+    const std::size_t slot = std::size_t(place.cell - 1) * 2 + std::size_t(place.half);
+    if (taken[slot]) throw std::runtime_error("two characters share a glyph of the font strip");
+    taken[slot] = true;
+    const Rect r = GlyphRect(place.cell, place.half, kTextCellW, kTextCellH);
+    if (r.Right - r.Left != kGlyphW || r.Bottom - r.Top != kTextCellH)
+      throw std::runtime_error("the font strip's glyphs are not 20 x 36");
+    const char32_t c = CodepointFromCp1251(static_cast<unsigned char>(code));
     Plane ink(kGlyphW, kTextCellH);
     // Centred on the middle of the 16-pixel advance, as the monospaced design intends.
     font.Draw(ink, c, kTextAdvance / 2.0 - font.Advance(c) / 2.0, kTextBaseline);
@@ -343,7 +357,7 @@ Image DrawFontStrip(FT_Library lib) {
         // The next character is drawn over this one's last four columns.
         if (x >= kTextAdvance && std::max({p.r, p.g, p.b}) >= 16)
           throw std::runtime_error("a glyph is wider than the advance");
-        img.at(ox + x, oy + y) = p;
+        img.at(r.Left + x, r.Top + y) = p;
       }
     }
   }
@@ -529,21 +543,31 @@ Image DrawFrames() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Полоска.bmp: 800 x 4, white is transparent. The program stacks it four high across the
-// screen at the frames' top edge (two copies above it, two over the frames), adds a shortened
-// copy between the frames at that edge and another through the middle of the track, and draws
-// all of them over the frames and the ball. So the strip is a single dim line: the stack reads
-// as evenly spaced rails, the copy through the track as a thin wire the ball runs on, and the
-// frames and the ball stay clear. The line is the second row, so the rail between the frames
-// runs through the middle of the frames' 3-pixel top edge.
+// Полоска.bmp: 800 x 4, white is transparent: a railway track seen from above, two rails (the
+// top and bottom rows) with sleepers between them. The program draws it over the frames and the
+// ball: stacked four high across the screen at the frames' top edge (two copies above it, two
+// over the frames), plus two copies cut short to the gap between the frames, one at that edge and
+// one just below the middle of the ball's path. That last one is the track the ball runs along
+// from frame to frame; the stack reads as the track bed above it, with the frames standing in it.
 //
-// The same pixels serve the full copies and the shortened one (whose left part lands between
-// the frames), so the line has no breaks where the frames stand: a break there would reappear
-// off-centre in the middle of the track.
+// The short copies start at the left frame's right edge, x 252, and show the strip's left part;
+// the sleepers repeat every 12 pixels, which divides 252, so those of the short copy at the
+// frames' edge stand in line with those of the full copies above and below it, and the track
+// between the frames begins and ends alike (two pixels of bare rail, then a sleeper). The rails
+// are dimmer than the frames, which are what the subject aims at.
+
+constexpr int kSleeperPitch = 12, kSleeperFirst = 2, kSleeperWidth = 3;
 
 Image DrawStrip() {
   Image img(800, 4, kWhite);
-  for (int x = 0; x < img.w; ++x) img.at(x, 1) = ToRgb(Hex(0x3C5070));
+  for (int x = 0; x < img.w; ++x) {
+    img.at(x, 0) = ToRgb(Hex(0xB4C2D4));  // the far rail, lit
+    img.at(x, 3) = ToRgb(Hex(0x8394AC));  // the near rail
+    if ((x - kSleeperFirst) % kSleeperPitch < kSleeperWidth && x >= kSleeperFirst) {
+      img.at(x, 1) = ToRgb(Hex(0x5E6C82));
+      img.at(x, 2) = ToRgb(Hex(0x4C586C));
+    }
+  }
   return img;
 }
 
@@ -679,36 +703,10 @@ std::vector<std::uint8_t> EncodeBmp(const Image& img) {
   return b;
 }
 
-// Reads back a bitmap in the form EncodeBmp writes; anything else is refused.
-bool DecodeBmp(const std::vector<std::uint8_t>& b, Image& out) {
-  auto u32 = [&](std::size_t at) {
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
-  };
-  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || u32(14) != 40) return false;
-  const int w = int(u32(18)), h = int(u32(22));
-  if (w <= 0 || h <= 0 || (b[28] | b[29] << 8) != 24 || u32(30) != 0) return false;
-  const std::size_t row = (std::size_t(w) * 3 + 3) & ~std::size_t(3), off = u32(10);
-  if (b.size() < off + row * h) return false;
-  out = Image(w, h);
-  for (int y = 0; y < h; ++y) {
-    const std::uint8_t* p = &b[off + row * (h - 1 - y)];
-    for (int x = 0; x < w; ++x) out.at(x, y) = {p[3 * x + 2], p[3 * x + 1], p[3 * x]};
-  }
-  return true;
-}
-
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream f(path, std::ios::binary);
   f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return bool(f);
-}
-
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -738,227 +736,195 @@ std::vector<Sprite> DrawAll() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Preview: the screens composed as the program composes them, to look at the set in place.
+// The program itself, offscreen: a start folder laid out as the program's, the program's start-up
+// on it, and its own frame composition for every screen.
 
-// A 16-bit display keeps 5, 6 and 5 bits; shown again with the bits repeated.
-Rgb To565(Rgb p) {
-  const unsigned r = p.r >> 3, g = p.g >> 2, b = p.b >> 3;
-  return {std::uint8_t(r << 3 | r >> 2), std::uint8_t(g << 2 | g >> 4),
-          std::uint8_t(b << 3 | b >> 2)};
-}
-
-struct Screen {
-  Image img{800, 600};
-  bool depth16 = false;
-  // A blit as the program's is: the key compared in the display's format, and nothing drawn
-  // unless the whole rectangle fits in the sprite and on the screen.
-  void Blit(const Sprite& s, int sx0, int sy0, int sx1, int sy1, int x, int y) {
-    if (sx0 < 0 || sy0 < 0 || sx1 > s.image.w || sy1 > s.image.h || sx1 <= sx0 || sy1 <= sy0)
-      return;
-    if (x < 0 || y < 0 || x + (sx1 - sx0) > 800 || y + (sy1 - sy0) > 600) return;
-    const Rgb key = depth16 ? To565(s.key) : s.key;
-    for (int v = sy0; v < sy1; ++v) {
-      for (int u = sx0; u < sx1; ++u) {
-        Rgb p = s.image.at(u, v);
-        if (depth16) p = To565(p);
-        if (!(p == key)) img.at(x + u - sx0, y + v - sy0) = p;
-      }
-    }
+// A fresh start folder under the system's temporary folder, with the set in Графика/; removed
+// again when done.
+class StartFolder {
+ public:
+  explicit StartFolder(const std::function<void(const std::filesystem::path&)>& fill) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "make_graphics_XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    path_ = pattern;
+    std::filesystem::create_directory(graphics());
+    fill(graphics());
   }
+  ~StartFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  StartFolder(const StartFolder&) = delete;
+  StartFolder& operator=(const StartFolder&) = delete;
+  std::string path() const { return path_.u8string(); }
+  std::filesystem::path graphics() const { return path_ / std::filesystem::u8path("Графика"); }
+
+ private:
+  std::filesystem::path path_;
 };
 
-int Cp1251(char32_t c) {
-  if (c >= U'А' && c <= U'я') return int(c - U'А') + 192;
-  if (c == U'Ё') return 168;
-  if (c == U'ё') return 184;
-  return c < 128 ? int(c) : 63;
-}
-
-double RoundEven(double v) {
-  return std::nearbyint(v);
-}
-
-void DrawText(Screen& scr, const Sprite& font, const std::u32string& text, int x, int y,
-              bool centred) {
-  if (centred && !text.empty()) {
-    x += int(RoundEven((800 - double(text.size()) * kTextAdvance) / 2));
-    y += int(RoundEven((600 - kTextCellH) / 2.0));
-  }
-  int half = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    int code = Cp1251(text[i]);
-    const std::string marks = ".,:;-+!?()";
-    const auto m = code < 128 ? marks.find(char(code)) : std::string::npos;
-    if (code == 32) {
-      code = 0;
-    } else if (m != std::string::npos) {
-      half = int(m % 2);
-      code = 34 + int(m / 2);
-    } else if (code >= 48 && code <= 57) {
-      code -= 9, half = 0;
-    } else if (code >= 192 && code <= 197) {
-      code -= 191, half = 0;
-    } else if (code >= 198 && code <= 223) {
-      code -= 190, half = 0;
-    } else if (code == 168) {
-      code = 7, half = 0;
-    } else if (code >= 224 && code <= 229) {
-      code -= 223, half = 1;
-    } else if (code == 184) {
-      code = 7, half = 1;
-    } else if (code >= 230) {
-      code -= 222, half = 1;
+StartFolder FolderWith(const std::vector<Sprite>& set) {
+  return StartFolder([&](const std::filesystem::path& dir) {
+    for (const Sprite& s : set) {
+      const std::string path = (dir / std::filesystem::u8path(s.name)).u8string();
+      if (!WriteFile(path, EncodeBmp(s.image))) throw std::runtime_error("cannot write " + path);
     }
-    const int row = int(std::floor((code - 1) / 6.0)) + 1, col = code - 6 * (row - 1);
-    const int top = (row - 1) * kTextCellH, left = (col - 1) * kTextCellW + half * kGlyphW;
-    scr.Blit(font, left, top, left + kGlyphW, top + kTextCellH, x + int(i) * kTextAdvance, y);
-  }
+  });
 }
 
-std::u32string Num(int v) {  // the sign-place form
-  std::string s = (v < 0 ? "-" : " ") + std::to_string(std::abs(v));
-  return std::u32string(s.begin(), s.end());
-}
-
+// The screens to look at, each a state of the session as the program would reach it.
 struct Scene {
-  int menu_level = 1;  // -1 menu, 0 name entry, 1 test
-  int screen_state = 0;
-  int test_kind = 2;
-  double angle = 0;
-  int cycle = 1, level = 1;
-  int left_total = 0, right_total = 0, left_level = 0, right_level = 0;
-  int left_held = 0, right_held = 0;
-  int lit_button = 0;
-  int mouse_x = 0, mouse_y = 0;
-  std::u32string name;
+  const char* file;
+  void (*set)(SessionState& s);
 };
 
-Image Compose(const std::vector<Sprite>& set, const Scene& sc, bool depth16) {
-  const Sprite &cursor = set[0], &strip = set[1], &ind = set[2], &ball = set[3], &buttons = set[4],
-               &frame = set[5], &font = set[6];
-  Screen scr;
-  scr.depth16 = depth16;
-  const double cx = 400, cy = 300, radius = cy / 1.5 - ball.w / 2.0;
-  double tx = cx + radius * std::sin(sc.angle), ty = cy;
-  if (sc.test_kind == 1) ty = cy + radius * std::cos(sc.angle);
-  auto r = [](double v) { return int(RoundEven(v)); };
-  if (sc.menu_level == 1)
-    scr.Blit(ball, 0, 0, ball.w, ball.h, r(tx - ball.w / 2.0), r(ty - ball.h / 2.0));
-  if (sc.screen_state == 1) DrawText(scr, font, U"Цикл:" + Num(sc.cycle), 1, -280, true);
-  const int fw = frame.w / 2;
-  const double left_fx = cx - radius - fw / 2.0, right_fx = cx + radius - fw / 2.0;
-  const double frame_top = cy - frame.h / 2.0;
-  if (sc.menu_level == 1) {
-    scr.Blit(frame, sc.left_held * fw, 0, sc.left_held * fw + fw, frame.h, r(left_fx),
-             r(frame_top));
-    scr.Blit(frame, sc.right_held * fw, 0, sc.right_held * fw + fw, frame.h, r(right_fx),
-             r(frame_top));
-  }
-  for (double y :
-       {frame_top - strip.h, frame_top - 2 * strip.h, frame_top + strip.h, frame_top + 2 * strip.h})
-    scr.Blit(strip, 0, 0, strip.w, strip.h, 0, r(y));
-  const int gap = r(right_fx - left_fx - fw - 1);
-  scr.Blit(strip, 0, 0, gap, strip.h, r(left_fx + fw), r(frame_top));
-  scr.Blit(strip, 0, 0, gap, strip.h, r(left_fx + fw), r(cy + strip.h));
-  const int iw = ind.w / 4;
-  const int totals[2] = {sc.left_total, sc.right_total};
-  for (int side = 0; side < 2; ++side) {
-    const double fill_top = (40 - totals[side]) * (ind.h / 40.0);
-    const int x = side ? 790 - iw : 10;
-    if (sc.menu_level != 1) continue;
-    scr.Blit(ind, (2 * side + 1) * iw, r(fill_top), (2 * side + 2) * iw, ind.h, x,
-             r(fill_top + 40));
-    scr.Blit(ind, 2 * side * iw, 0, (2 * side + 1) * iw, ind.h, x, 40);
-    DrawText(scr, font, Num(int(std::floor(100.0 * totals[side] / 40))), side ? 695 : 25, 50,
-             false);
-  }
-  if (sc.screen_state >= 0) {
-    DrawText(scr, font, Num(sc.left_level) + U"-10", 10, 560, false);
-    DrawText(scr, font, Num(sc.right_level) + U"-10", 660, 560, false);
-  }
-  if (sc.screen_state == 0) {
-    DrawText(scr, font, U"Уровень " + Num(sc.level), 0, -150, true);
-    DrawText(scr, font, U"Для старта нажмите ПРОБЕЛ", 0, -100, true);
-    DrawText(scr, font, U"Слева-Й         Справа-Ъ", 0, 120, true);
-  }
-  if (sc.screen_state == 1) DrawText(scr, font, U"Уровень " + Num(sc.level), 0, -150, true);
-  if (sc.menu_level == 0) {
-    DrawText(scr, font, U"Ваше имя?", 0, -20, true);
-    DrawText(scr, font, U"(" + sc.name + U")", 0, 20, true);
-  }
-  if (sc.menu_level == -1) {
-    DrawText(scr, font, U"Выберите проверку", 0, -200, true);
-    const int bw = buttons.w / 2, bh = buttons.h / 3;
-    for (int i = 0; i < 3; ++i) {
-      const int lit = (sc.lit_button == i + 1) ? 1 : 0;
-      scr.Blit(buttons, lit * bw, i * bh, lit * bw + bw, i * bh + bh, (800 - bw) / 2,
-               200 + i * bh + 10 * i);
-    }
-    DrawText(scr, font, U"Выход из программы - Эскейп", 0, 220, true);
-    const int px = std::clamp(sc.mouse_x, 0, 800 - cursor.w);
-    const int py = std::clamp(sc.mouse_y, 0, 600 - cursor.h);
-    scr.Blit(cursor, 0, 0, cursor.w, cursor.h, px, py);
-  }
-  return scr.img;
+void TestScreen(SessionState& s, Integer kind, Integer screen_state, Integer level, Integer cycle) {
+  s.MenuLevel = kMenuLevelTest;
+  s.ScreenState = screen_state;
+  s.TestKind = kind;
+  s.Level = level;
+  s.Cycle = cycle;
+  s.Direction = 1;
 }
 
+void Hits(SessionState& s, Integer left_level, Integer right_level, Integer left_total,
+          Integer right_total) {
+  s.LeftHitsLevel = left_level;
+  s.RightHitsLevel = right_level;
+  s.LeftHitsTotal = left_total;
+  s.RightHitsTotal = right_total;
+}
+
+const Scene kScenes[] = {
+    {"menu",
+     [](SessionState& s) {
+       s.MenuLevel = kMenuLevelMenu;
+       s.ButtonLit[2] = 1;
+       s.MouseX = 452;
+       s.MouseY = 291;
+     }},
+    {"name",
+     [](SessionState& s) {
+       s.MenuLevel = kMenuLevelName;
+       s.ScreenState = kScreenNameEntry;
+       s.SubjectName = Utf8ToCp1251("Иванов Пётр");
+     }},
+    // Level 3 waits for Space; the right key is held with the ball in the right frame.
+    {"ready",
+     [](SessionState& s) {
+       TestScreen(s, kTestLinear, kScreenWaiting, 3, 1);
+       Hits(s, 0, 0, 13, 27);
+       s.Angle = kPi / 2;
+       s.RightKeyHeld = 1;
+     }},
+    // The ball on the track between the frames.
+    {"running-linear",
+     [](SessionState& s) {
+       TestScreen(s, kTestLinear, kScreenRunning, 1, 2);
+       Hits(s, 1, 1, 1, 1);
+       s.Angle = -0.35;
+     }},
+    // The ball high on the circle, the left key held, every left trial a hit so far.
+    {"running-circular",
+     [](SessionState& s) {
+       TestScreen(s, kTestCircular, kScreenRunning, 4, 6);
+       Hits(s, 5, 1, 35, 31);
+       s.Angle = 2.2;
+       s.LeftKeyHeld = 1;
+     }},
+    // A flash in the left frame.
+    {"running-flash",
+     [](SessionState& s) {
+       TestScreen(s, kTestFlash, kScreenRunning, 2, 4);
+       Hits(s, 3, 2, 13, 12);
+       s.Direction = -1;
+       s.FlashOn = 1;
+     }},
+    {"level-done",
+     [](SessionState& s) {
+       TestScreen(s, kTestLinear, kScreenWaiting, 2, 11);
+       Hits(s, 9, 7, 19, 16);
+     }},
+    {"test-done",
+     [](SessionState& s) {
+       TestScreen(s, kTestCircular, kScreenWaiting, 4, 11);
+       Hits(s, 10, 8, 40, 33);
+     }},
+};
+
+// Composes every screen as the program at 32 and at 16 bits per pixel shows it, from the set as
+// it stands in memory, and writes them as preview-<screen>[-16].bmp into `dir`.
 void WritePreviews(const std::vector<Sprite>& set, const std::string& dir) {
-  Scene menu;
-  menu.menu_level = -1;
-  menu.screen_state = -2;
-  menu.lit_button = 2;
-  menu.mouse_x = 452;
-  menu.mouse_y = 291;
+  const StartFolder folder = FolderWith(set);
+  for (const Scene& scene : kScenes) {
+    for (int depth : {32, 16}) {
+      Form1 f;
+      StartUp(f, folder.path(), depth, DisplayTarget::kOffscreen);
+      scene.set(f.s);
+      ComposeFrame(f);
+      const std::string path = dir + "/preview-" + scene.file + (depth == 16 ? "-16" : "") + ".bmp";
+      if (SDL_SaveBMP(f.display.BackBuffer(), path.c_str()) != 0)
+        throw std::runtime_error("cannot write " + path + ": " + SDL_GetError());
+    }
+  }
+}
 
-  Scene ready;  // linear test, waiting for SPACE, right key held with the ball in its frame
-  ready.angle = kPi / 2;
-  ready.left_total = 13;
-  ready.right_total = 27;
-  ready.left_level = 3;
-  ready.right_level = 7;
-  ready.right_held = 1;
-
-  Scene running;  // circular test under way, left key held
-  running.test_kind = 1;
-  running.screen_state = 1;
-  running.angle = 2.2;
-  running.cycle = 6;
-  running.level = 3;
-  running.left_total = 40;
-  running.right_total = 5;
-  running.left_level = 10;
-  running.right_level = 1;
-  running.left_held = 1;
-
-  Scene track = ready;  // linear test under way, the ball on the wire between the frames
-  track.screen_state = 1;
-  track.angle = -0.35;
-  track.cycle = 2;
-  track.right_held = 0;
-
-  Scene name;
-  name.menu_level = 0;
-  name.screen_state = -1;
-  name.name = U"Иванов Пётр";
-
+// The sprite of the form that each file of the set becomes.
+SpriteSurface Form1::*SpriteOf(const std::string& name) {
   const struct {
     const char* file;
-    const Scene& scene;
-  } screens[] = {
-      {"menu", menu}, {"ready", ready}, {"running", running}, {"track", track}, {"name", name}};
-  for (const auto& s : screens) {
-    for (bool d16 : {false, true}) {
-      const std::string path = dir + "/preview-" + s.file + (d16 ? "-16" : "") + ".bmp";
-      if (!WriteFile(path, EncodeBmp(Compose(set, s.scene, d16))))
-        throw std::runtime_error("cannot write " + path);
+    SpriteSurface Form1::*sprite;
+  } kSprites[] = {
+      {"Курсор.bmp", &Form1::CursorSprite},       {"Полоска.bmp", &Form1::StripSprite},
+      {"Индикатор.bmp", &Form1::IndicatorSprite}, {"Шарик.bmp", &Form1::BallSprite},
+      {"Кнопки.bmp", &Form1::ButtonsSprite},      {"Рамка.bmp", &Form1::FrameSprite},
+      {"Текст.bmp", &Form1::TextSprite},
+  };
+  for (const auto& row : kSprites)
+    if (name == row.file) return row.sprite;
+  throw std::runtime_error("no sprite for " + name);
+}
+
+// The first pixel of `image` that the program, started on the set, shows where the generator
+// meant it to be transparent or hides where it meant it to show; empty when none. The program
+// blits the sprite whole over two backgrounds in turn: a pixel is transparent exactly when both
+// show through.
+std::string VisibilityFault(Form1& f, const Sprite& s, const Image& image) {
+  const SpriteSurface& sprite = f.*SpriteOf(s.name);
+  DisplayDevice& d = f.display;
+  std::vector<int> through(image.px.size(), 0);
+  for (const std::uint32_t background : {0xFF00FFu, 0x00FF00u}) {
+    SDL_Surface* back = d.BackBuffer();
+    SDL_FillRect(
+        back, nullptr,
+        SDL_MapRGB(back->format, background >> 16, (background >> 8) & 255, background & 255));
+    const std::uint32_t seen = d.PixelRgb(0, 0);
+    d.SpriteRect = {0, 0, sprite.Width(), sprite.Height()};
+    if (d.BltFast(0, 0, sprite) != 0) return "the program does not draw it whole";
+    for (int y = 0; y < image.h; ++y)
+      for (int x = 0; x < image.w; ++x)
+        if (d.PixelRgb(x, y) == seen) ++through[std::size_t(y) * image.w + x];
+  }
+  for (int y = 0; y < image.h; ++y) {
+    for (int x = 0; x < image.w; ++x) {
+      const bool meant = !(image.at(x, y) == s.key);
+      const bool shown = through[std::size_t(y) * image.w + x] < 2;
+      if (meant != shown)
+        return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
+               (meant ? "transparent" : "drawn") + " at " + std::to_string(d.BitsPerPixel()) +
+               " bits per pixel";
     }
   }
+  return {};
 }
 
 // ---------------------------------------------------------------------------------------------
 // Checks
 
-// Returns a description of the first fault of a sprite's pixels, or an empty string.
+// Returns a description of the first fault of a sprite's size and pixels, or an empty string.
+// Every visible pixel keeps a margin from its sprite's transparent colour, so that no
+// conversion to 16 bits, rounding or truncating, can turn it transparent.
 std::string KeyFault(const Sprite& s, const Image& img) {
   if (img.w != s.w || img.h != s.h)
     return "size " + std::to_string(img.w) + "x" + std::to_string(img.h);
@@ -976,35 +942,61 @@ std::string KeyFault(const Sprite& s, const Image& img) {
   return {};
 }
 
+Image FromDecoded(const DecodedBitmap& b) {
+  Image img(b.width, b.height);
+  for (std::size_t i = 0; i < img.px.size(); ++i) {
+    const std::uint32_t v = b.pixels[i];
+    img.px[i] = {std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
+  }
+  return img;
+}
+
 int Check(const std::string& dir) {
   const std::vector<Sprite> a = DrawAll(), b = DrawAll();
   int faults = 0;
+  auto fault = [&](const std::string& what, const std::string& why) {
+    std::printf("%s: %s\n", what.c_str(), why.c_str());
+    ++faults;
+  };
+  std::vector<Image> committed(a.size());
+  std::size_t decoded_files = 0;
   for (std::size_t i = 0; i < a.size(); ++i) {
     const Sprite& s = a[i];
-    const std::vector<std::uint8_t> fresh = EncodeBmp(s.image);
-    if (fresh != EncodeBmp(b[i].image)) {
-      std::printf("%s: two runs differ\n", s.name);
-      ++faults;
-    }
-    if (const std::string f = KeyFault(s, s.image); !f.empty()) {
-      std::printf("%s (generated): %s\n", s.name, f.c_str());
-      ++faults;
-    }
-    std::vector<std::uint8_t> bytes;
-    Image committed;
-    if (!ReadFile(dir + "/" + s.name, bytes) || !DecodeBmp(bytes, committed)) {
-      std::printf("%s: missing or not a 24-bit bitmap\n", s.name);
-      ++faults;
+    if (EncodeBmp(s.image) != EncodeBmp(b[i].image)) fault(s.name, "two runs differ");
+    if (const std::string f = KeyFault(s, s.image); !f.empty())
+      fault(s.name + std::string(" (generated)"), f);
+    // Read as the program reads it.
+    DecodedBitmap decoded;
+    std::string error;
+    const std::string path = dir + "/" + s.name;
+    if (!LoadBmpFile(path, decoded, error)) {
+      fault(s.name, error);
       continue;
     }
-    if (const std::string f = KeyFault(s, committed); !f.empty()) {
-      std::printf("%s: %s\n", s.name, f.c_str());
-      ++faults;
-    }
-    if (bytes != fresh) {
+    committed[i] = FromDecoded(decoded);
+    ++decoded_files;
+    if (const std::string f = KeyFault(s, committed[i]); !f.empty()) {
+      fault(s.name, f);
+    } else if (committed[i].px != s.image.px) {
       std::printf("%s: differs from a fresh run%s\n", s.name,
                   s.lettered ? " (letters may differ with the FreeType release)" : "");
       if (!s.lettered) ++faults;
+    }
+  }
+  if (decoded_files == a.size()) {
+    // The program started on the committed set: every pixel shows or hides as drawn, at both
+    // depths.
+    const StartFolder folder([&](const std::filesystem::path& graphics) {
+      for (const Sprite& s : a)
+        std::filesystem::copy_file(std::filesystem::u8path(dir + "/" + s.name),
+                                   graphics / std::filesystem::u8path(s.name));
+    });
+    for (int depth : {32, 16}) {
+      Form1 f;
+      StartUp(f, folder.path(), depth, DisplayTarget::kOffscreen);
+      for (std::size_t i = 0; i < a.size(); ++i)
+        if (const std::string v = VisibilityFault(f, a[i], committed[i]); !v.empty())
+          fault(a[i].name, v);
     }
   }
   std::printf("%s\n", faults ? "graphics check FAILED" : "graphics check passed");

@@ -1,5 +1,5 @@
 // Windows-1251 conversion, checked against the C library's own iconv table.
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>

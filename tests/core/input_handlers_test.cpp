@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "fake_services.h"
+#include "input/hand_keys.h"
 #include "report/report.h"
 
 namespace tavrik {
@@ -22,8 +23,6 @@ namespace {
 using testkit::FakeServices;
 using testkit::InstallFakes;
 using testkit::ScratchDir;
-
-enum class Screen { kMenu, kName, kReady, kRunning, kLevelDone };
 
 const char* Name(Screen screen) {
   switch (screen) {
@@ -37,6 +36,8 @@ const char* Name(Screen screen) {
       return "running";
     case Screen::kLevelDone:
       return "level done";
+    case Screen::kTestDone:
+      return "test done";
   }
   return "?";
 }
@@ -53,7 +54,7 @@ constexpr Single kButtonLeft = 325;
 constexpr Single kButtonWidth = 150;
 constexpr Single kButtonHeight = 50;
 constexpr Single ButtonTop(int k) {
-  return 200 + (k - 1) * (kButtonHeight + 10);
+  return 200 + static_cast<Single>(k - 1) * (kButtonHeight + 10);
 }
 constexpr Single ButtonMidX() {
   return kButtonLeft + kButtonWidth / 2;
@@ -67,6 +68,7 @@ class InputHandlersTest : public ::testing::Test {
   void SetUp() override {
     fakes = InstallFakes(s);
     s.services.ShowCursor = [this](bool visible) { cursor_calls.push_back(visible); };
+    s.services.WriteReport = [](SessionState& session) { WriteReport(session); };
     s.ReportDir = scratch.str();
     s.Running = -1;
     ResetSession(s);
@@ -343,6 +345,53 @@ TEST_F(InputHandlersTest, AWholeTestFromTheKeyboardEndsWithTheReportAndTheMenu) 
   EXPECT_EQ(kTestCircular, s.TestKind);
 }
 
+TEST_F(InputHandlersTest, ClosingTheWindowEndsTheProgramAndKeepsAFinishedTest) {
+  struct Case {
+    const char* what;
+    int levels_done;  // 0: the screen of Reach alone
+    Screen screen;
+    bool report;
+  } cases[] = {
+      {"menu", 0, Screen::kMenu, false},
+      {"name entry", 0, Screen::kName, false},
+      {"ready", 0, Screen::kReady, false},
+      {"running", 0, Screen::kRunning, false},
+      {"level 3 done", 3, Screen::kLevelDone, false},
+      {"test done", 4, Screen::kTestDone, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetSession(s);
+    s.Running = -1;
+    cursor_calls.clear();
+    std::filesystem::remove(ReportPath(kTestLinear));
+    Reach(c.levels_done > 0 ? Screen::kLevelDone : c.screen);
+    for (int level = 2; level <= c.levels_done; ++level) {
+      KeyPress(s, kCodeSpace);
+      FinishLevel();
+    }
+    if (c.levels_done > 0) s.LeftResults[c.levels_done][7] = "1 ";
+    ASSERT_EQ(ShownScreen(s), c.screen);
+
+    CloseRequested(s);
+
+    EXPECT_EQ(0, s.Running);
+    EXPECT_EQ(cursor_calls, std::vector<bool>{true}) << "the pointer is given back";
+    EXPECT_EQ(std::filesystem::exists(ReportPath(kTestLinear)), c.report);
+    if (c.report) {
+      // Exactly what the last Space writes: the session is reset after the block.
+      std::ifstream in(ReportPath(kTestLinear), std::ios::binary);
+      const std::string report{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+      EXPECT_NE(std::string::npos,
+                report.find(Utf8ToCp1251("Испытание № 4    ,0 ,0 ,0 ,0 ,0 ,0 ,1 ,0 ,0 ,0 \r\n")))
+          << report;
+      EXPECT_EQ(kScreenMenu, s.ScreenState);
+      EXPECT_EQ("0 ", s.LeftResults[4][7]);
+    }
+  }
+}
+
 // --- Name editing -------------------------------------------------------------------------
 
 TEST_F(InputHandlersTest, NameTakesBlanksAndCyrillicLettersOnly) {
@@ -396,9 +445,21 @@ struct HandKey {
   Hand hand;
 };
 // q, Q, Й, й and }, ], ъ, Ъ.
-const HandKey kHandKeys[] = {{113, Hand::kLeft},  {81, Hand::kLeft},   {201, Hand::kLeft},
-                             {233, Hand::kLeft},  {125, Hand::kRight}, {93, Hand::kRight},
-                             {250, Hand::kRight}, {218, Hand::kRight}};
+const HandKey kHandKeys[] = {
+    {kLeftHandKey.codes[0], Hand::kLeft},   {kLeftHandKey.codes[1], Hand::kLeft},
+    {kLeftHandKey.codes[2], Hand::kLeft},   {kLeftHandKey.codes[3], Hand::kLeft},
+    {kRightHandKey.codes[0], Hand::kRight}, {kRightHandKey.codes[1], Hand::kRight},
+    {kRightHandKey.codes[2], Hand::kRight}, {kRightHandKey.codes[3], Hand::kRight}};
+
+TEST(HandKeyTableTest, HoldsTheCharactersOfTheRussianKeyboard) {
+  // The codes are Windows-1251; the key's own code is among them.
+  EXPECT_EQ(Utf8ToCp1251("qQЙй"),
+            std::string(std::begin(kLeftHandKey.codes), std::end(kLeftHandKey.codes)));
+  EXPECT_EQ(Utf8ToCp1251("}]ъЪ"),
+            std::string(std::begin(kRightHandKey.codes), std::end(kRightHandKey.codes)));
+  EXPECT_TRUE(IsHandCode(kLeftHandKey, kLeftHandKey.code));
+  EXPECT_TRUE(IsHandCode(kRightHandKey, kRightHandKey.code));
+}
 
 TEST_F(InputHandlersTest, HandKeyWhileRunningSetsItsFlagAndScores) {
   for (const HandKey& key : kHandKeys) {

@@ -1,5 +1,5 @@
 // Case-insensitive lookup of the program's file and folder names.
-#include "engine/path_lookup.h"
+#include "filenames/path_lookup.h"
 
 #include <gtest/gtest.h>
 

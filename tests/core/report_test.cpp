@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "engine/level.h"
 #include "fake_services.h"
 
@@ -51,6 +51,7 @@ class ReportTest : public ::testing::Test {
     fakes->now = LocalTime{2024, 3, 5, 9, 7, 2, 0};
     s.SubjectName = Utf8ToCp1251("Тест");
     s.TestKind = kTestLinear;
+    s.services.WriteReport = [](SessionState& session) { WriteReport(session); };
     s.ReportDir = dir.str() + "Отчет/";
     fs::create_directories(dir.path() / fs::u8path("Отчет"));
   }

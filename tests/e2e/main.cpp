@@ -2,11 +2,16 @@
 // start folder, then runs, for example:
 //
 //   e2e_subject quick-tour --folder DIR --artifacts DIR --program ./Tavrik2
+//   e2e_subject hand-keys --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject complete --folder DIR --artifacts DIR --run ./Tavrik2:abandon,linear,circular
+//   e2e_subject message-boxes --folder DIR --artifacts DIR --program ./Tavrik2
+//   e2e_subject level-timing --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
+//   e2e_subject mode-restore --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
 //
 // Exit code 0 when every check passed; otherwise 1 with the reason on standard error.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -37,10 +42,15 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: e2e_subject quick-tour --folder DIR --artifacts DIR --program ./TavrikN\n"
+               "usage: e2e_subject quick-tour|hand-keys --folder DIR --artifacts DIR "
+               "--program ./TavrikN\n"
                "       e2e_subject complete --folder DIR --artifacts DIR "
                "--run ./TavrikN:test,test,... [--run ...]\n"
-               "tests: abandon, linear, circular, flash\n");
+               "       e2e_subject message-boxes --folder DIR --artifacts DIR --program ./TavrikN\n"
+               "       e2e_subject level-timing|mode-restore --folder DIR --artifacts DIR "
+               "--program ./TavrikN --refresh HZ\n"
+               "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
+               "on) end the program on the finished test's screen instead of the last Space\n");
   return 2;
 }
 
@@ -53,6 +63,7 @@ int main(int argc, char** argv) {
   ScenarioOptions options;
   std::string program;
   std::vector<ProgramRun> runs;
+  double refresh = 0;  // the display's rate while the program runs
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string key = argv[i], value = argv[i + 1];
     if (key == "--folder") {
@@ -61,6 +72,8 @@ int main(int argc, char** argv) {
       options.artifacts = value;
     } else if (key == "--program") {
       program = value;
+    } else if (key == "--refresh") {
+      refresh = std::atof(value.c_str());
     } else if (key == "--run") {
       const auto colon = value.find(':');
       if (colon == std::string::npos) return Usage();
@@ -79,8 +92,16 @@ int main(int argc, char** argv) {
   try {
     if (scenario == "quick-tour" && !program.empty()) {
       QuickTour(options, program);
+    } else if (scenario == "message-boxes" && !program.empty()) {
+      MessageBoxes(options, program);
+    } else if (scenario == "hand-keys" && !program.empty()) {
+      HandKeysOnEveryLayout(options, program);
     } else if (scenario == "complete" && !runs.empty()) {
       CompleteSessions(options, runs);
+    } else if (scenario == "level-timing" && !program.empty() && refresh > 0) {
+      LevelTiming(options, program, refresh);
+    } else if (scenario == "mode-restore" && !program.empty() && refresh > 0) {
+      ModeGivenBackOnSignals(options, program, refresh);
     } else {
       return Usage();
     }

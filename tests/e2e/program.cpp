@@ -25,6 +25,9 @@ Program::Program(const std::string& start_folder, const std::string& executable,
   if (pid_ == 0) {
     // Should the driver die (a test runner's timeout kills it outright), the program goes too.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // A shell without job control starts its background jobs with SIGINT ignored; the program
+    // gets the ordinary dispositions whatever started the tests.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
     if (chdir(start_folder.c_str()) != 0) _exit(126);
     dup2(err, 2);
     const int null = open("/dev/null", O_RDWR);
@@ -65,6 +68,10 @@ bool Program::WaitEnd(double seconds, int* exit_code) {
   return true;
 }
 
+void Program::Signal(int signal) {
+  if (pid_ > 0 && !Ended(nullptr)) kill(pid_, signal);
+}
+
 void Program::Kill() {
   if (pid_ <= 0 || Ended(nullptr)) return;
   kill(pid_, SIGKILL);
@@ -72,6 +79,10 @@ void Program::Kill() {
   waitpid(pid_, &status, 0);
   ended_ = true;
   exit_code_ = 128 + SIGKILL;
+}
+
+void Program::Terminate() {
+  if (pid_ > 0 && !Ended(nullptr)) kill(pid_, SIGTERM);
 }
 
 void Program::CheckRunning(const std::string& when) {

@@ -23,6 +23,10 @@ class Program {
   // Waits up to `seconds` for the program to end; false if it still runs.
   bool WaitEnd(double seconds, int* exit_code);
   void Kill();
+  // Asks the program to end, as a desktop's session manager would (SIGTERM).
+  void Terminate();
+  // Sends `signal` to the program if it still runs.
+  void Signal(int signal);
   // Throws Failure, quoting its standard error, if the program has ended.
   void CheckRunning(const std::string& when);
 

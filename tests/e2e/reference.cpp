@@ -1,7 +1,7 @@
 // Expected screens from the program's own composition code.
 #include "reference.h"
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "failure.h"
 #include "shell/form.h"
 

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "failure.h"
+#include "input/hand_keys.h"
 
 namespace e2e {
 
@@ -22,7 +23,6 @@ const Box kTopTextBox{200, 0, 400, 48};
 
 namespace {
 
-const char* const kKey[2] = {"q", "bracketright"};
 const char* const kHandName[2] = {"left", "right"};
 
 // The ball's colours: a red-brown sphere. Nothing else on the test screen is red.
@@ -63,6 +63,11 @@ bool FindBall(const Image& image, const Box& origin, int stride, double* cx, dou
   *cx = origin.x + (left + right + stride) / 2.0;
   *cy = origin.y + (top + bottom + stride) / 2.0;
   return true;
+}
+
+int HandKeycode(XSession& x, Hand hand) {
+  return x.PhysicalKey(hand == kLeft ? tavrik::kLeftHandKey.iso_position
+                                     : tavrik::kRightHandKey.iso_position);
 }
 
 int LevelPlan::Hits(Hand h) const {
@@ -125,6 +130,7 @@ struct Subject::Side {
 };
 
 Subject::Subject(Screens& screens) : screens_(screens) {
+  for (Hand hand : {kLeft, kRight}) keys_[hand] = HandKeycode(screens_.X(), hand);
   // The count texts for every number of hits; the same on every test screen.
   for (int n = 0; n <= 10; ++n) {
     ScreenSetup setup = ScreenSetup::LevelDone(2, 1, n, n, 0, 0);
@@ -153,11 +159,11 @@ void Subject::Press(Hand hand, const std::string& why, const Sample& at, bool sc
     blamed_cycle_[hand] = r.cycle;
   }
   if (!hold) {
-    screens_.X().Tap(kKey[hand]);
+    presses_.back().sent_ns = screens_.X().Tap(keys_[hand]);
     return;
   }
   // Held until the frame shows pressed (green), then the whole screen is taken.
-  screens_.X().KeyDown(kKey[hand]);
+  presses_.back().sent_ns = screens_.X().KeyDown(keys_[hand]);
   const Box frame = hand == kLeft ? Box{188, 268, 64, 64} : Box{548, 268, 64, 64};
   for (const double until = Elapsed() + 0.3; Elapsed() < until;) {
     long green = 0;
@@ -168,7 +174,7 @@ void Subject::Press(Hand hand, const std::string& why, const Sample& at, bool sc
     Pause(0.002);
   }
   const Image screen = screens_.Grab();
-  screens_.X().KeyUp(kKey[hand]);
+  screens_.X().KeyUp(keys_[hand]);
   screens_.Screenshot(screen, shoot_name_);
   shot_taken_ = true;
 }
@@ -303,6 +309,7 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
           CheckCycle(h, sd.pass);
         } else if (sd.in_zone && d < 50) {
           sd.in_zone = false;
+          if (between_passes_) between_passes_();
         }
         if (!sd.in_zone) {
           // On its way out to this side's frame: the early answer of the coming pass.

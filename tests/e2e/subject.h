@@ -4,7 +4,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "screens.h"
@@ -12,6 +15,10 @@
 namespace e2e {
 
 enum Hand { kLeft = 0, kRight = 1 };
+
+// The keycode of a hand's key on the X server: the physical key of input/hand_keys.h, the same
+// under every layout.
+int HandKeycode(XSession& x, Hand hand);
 
 // What the subject does with one pass of the ball (one flash) on one side:
 //   'H' presses once while the ball is well inside the frame: a hit;
@@ -45,7 +52,8 @@ struct PressRecord {
   std::string why;
   double ball_x = 0, ball_y = 0;  // ball centre when the subject pressed
   bool ball_seen = false;
-  double when = 0;  // seconds since the driver started
+  double when = 0;           // seconds since the driver started
+  std::int64_t sent_ns = 0;  // when the key went to the server, on the program's clock
   std::string Str() const;
 };
 
@@ -60,6 +68,10 @@ class Subject {
                 int right_total_before);
 
   const std::vector<PressRecord>& Presses() const { return presses_; }
+
+  // Linear test only: `f` runs each time the ball has left a frame behind (a pass is over), so
+  // that the keyboard can be set up for the next pass while the ball is away.
+  void BetweenPasses(std::function<void()> f) { between_passes_ = std::move(f); }
 
   // When set, the first pass of each test answered 'E' holds its key down inside the frame long
   // enough to save a screenshot under this name (ball in the frame, frame pressed).
@@ -88,6 +100,8 @@ class Subject {
   std::string shoot_name_;
   bool shot_taken_ = false;
   int current_cycle_[2] = {0, 0};
+  int keys_[2] = {0, 0};  // the hand keys' keycodes
+  std::function<void()> between_passes_;
 };
 
 // Where the counts and the top text stand (image pixels).

@@ -1,6 +1,7 @@
 // The X connection of the tests: screen reading and XTest input.
 #include "x_session.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -11,10 +12,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <utility>
 
+#include "display/frame_pacer.h"
 #include "failure.h"
 
 namespace e2e {
@@ -169,6 +172,178 @@ void XSession::Tap(const std::string& keysym) {
   XTestFakeKeyEvent(display_, code, True, CurrentTime);
   XTestFakeKeyEvent(display_, code, False, CurrentTime);
   Flush();
+}
+
+namespace {
+
+// WM_NAME as its bytes, whatever its encoding says (SDL writes UTF8_STRING, which XFetchName
+// does not read).
+std::string WindowTitle(Display* display, Window window) {
+  XTextProperty property{};
+  if (!XGetWMName(display, window, &property) || !property.value) return "";
+  std::string title(reinterpret_cast<const char*>(property.value), property.nitems);
+  XFree(property.value);
+  return title;
+}
+
+// Windows listed by XQueryTree may be gone by the time they are asked about (a message box
+// closing, a program ending): while one of these lives, X errors are noted, not fatal, and the
+// window's answers are taken as empty.
+class XErrorsTolerated {
+ public:
+  explicit XErrorsTolerated(Display* display) : display_(display) {
+    XSync(display_, False);
+    previous_ = XSetErrorHandler(NoteError);
+  }
+  ~XErrorsTolerated() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+  }
+  XErrorsTolerated(const XErrorsTolerated&) = delete;
+  XErrorsTolerated& operator=(const XErrorsTolerated&) = delete;
+
+ private:
+  Display* display_;
+  int (*previous_)(Display*, XErrorEvent*) = nullptr;
+};
+
+}  // namespace
+
+int XSession::CloseWindows(const std::string& title) {
+  const Atom protocols = XInternAtom(display_, "WM_PROTOCOLS", False);
+  const Atom delete_window = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  int asked = 0;
+  XErrorsTolerated tolerated(display_);
+  if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+    return 0;
+  }
+  for (unsigned int i = 0; i < count; ++i) {
+    if (WindowTitle(display_, children[i]) != title) continue;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = children[i];
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(delete_window);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, children[i], False, NoEventMask, &event);
+    ++asked;
+  }
+  if (children) XFree(children);
+  Flush();
+  return asked;
+}
+
+std::vector<Box> XSession::DialogBoxes(const std::string& title) {
+  std::vector<Box> boxes;
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  XErrorsTolerated tolerated(display_);
+  if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+    return boxes;
+  }
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes attributes{};
+    if (WindowTitle(display_, children[i]) != title ||
+        !XGetWindowAttributes(display_, children[i], &attributes) ||
+        attributes.map_state != IsViewable) {
+      continue;
+    }
+    XClassHint hint{};
+    if (XGetClassHint(display_, children[i], &hint)) {
+      if (hint.res_name) XFree(hint.res_name);
+      if (hint.res_class) XFree(hint.res_class);
+      continue;
+    }
+    boxes.push_back(Box{attributes.x, attributes.y, attributes.width, attributes.height});
+  }
+  if (children) XFree(children);
+  return boxes;
+}
+
+int XSession::PhysicalKey(const std::string& iso_position) {
+  const std::string name = "A" + iso_position;
+  XkbDescPtr xkb = XkbGetMap(display_, 0, XkbUseCoreKbd);
+  if (!xkb || XkbGetNames(display_, XkbKeyNamesMask, xkb) != Success || !xkb->names) {
+    if (xkb) XkbFreeKeyboard(xkb, 0, True);
+    throw Failure("cannot read the names of the keys from the X keyboard extension");
+  }
+  int found = 0;
+  for (int code = xkb->min_key_code; code <= xkb->max_key_code && found == 0; ++code) {
+    if (std::strncmp(xkb->names->keys[code].name, name.c_str(), XkbKeyNameLength) == 0) {
+      found = code;
+    }
+  }
+  XkbFreeKeyboard(xkb, 0, True);
+  if (found == 0) throw Failure("the X keyboard has no key <" + name + ">");
+  return found;
+}
+
+std::int64_t XSession::KeyDown(int keycode) {
+  Flush();
+  const std::int64_t sent = tavrik::MonotonicNowNs();
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), True, CurrentTime);
+  Flush();
+  return sent;
+}
+
+void XSession::KeyUp(int keycode) {
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), False, CurrentTime);
+  Flush();
+}
+
+std::int64_t XSession::Tap(int keycode) {
+  Flush();
+  const std::int64_t sent = tavrik::MonotonicNowNs();
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), True, CurrentTime);
+  XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), False, CurrentTime);
+  Flush();
+  return sent;
+}
+
+void XSession::SetLayout(const std::string& layouts, int group) {
+  // The server compiles the keymap when asked. It keeps it only while a client stays connected
+  // (a server that resets with its last client goes back to its default), as this one does.
+  XSync(display_, False);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execlp("setxkbmap", "setxkbmap", "-layout", layouts.c_str(), "-option", "",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    throw Failure("setxkbmap -layout " + layouts +
+                  " failed (is x11-xkb-utils installed, and the layout known?)");
+  }
+  XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(group));
+  XSync(display_, False);
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  if (state.locked_group != group) {
+    throw Failure("layouts " + layouts + ": group " + std::to_string(group + 1) +
+                  " did not lock (group " + std::to_string(state.locked_group + 1) + ")");
+  }
+}
+
+std::string XSession::KeysymName(int keycode, int level) {
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  const KeySym sym =
+      XkbKeycodeToKeysym(display_, static_cast<KeyCode>(keycode), state.group, level);
+  const char* name = sym == NoSymbol ? nullptr : XKeysymToString(sym);
+  return name ? name : "NoSymbol";
+}
+
+bool XSession::CapsLocked() {
+  XkbStateRec keyboard{};
+  XkbGetState(display_, XkbUseCoreKbd, &keyboard);
+  return (keyboard.locked_mods & LockMask) != 0;
 }
 
 void XSession::MoveMouse(int x, int y) {

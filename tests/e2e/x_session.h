@@ -2,7 +2,9 @@
 // screen, and real input through the XTest extension, as a keyboard and a mouse would give it.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image.h"
 
@@ -26,10 +28,36 @@ class XSession {
   Image Grab(const Box& box);
   Image GrabScreen() { return Grab(Box{0, 0, width_, height_}); }
 
-  // One key, by X keysym name ("q", "bracketright", "space", "Return", "Escape"), through XTest.
+  // One key, by X keysym name ("space", "Return", "Escape", "Shift_L"), through XTest. Only
+  // for keys that every layout has in the same place.
   void KeyDown(const std::string& keysym);
   void KeyUp(const std::string& keysym);
   void Tap(const std::string& keysym);  // down and up at once
+
+  // Asks every top-level window titled `title` to close, as a window manager's close button
+  // does (WM_DELETE_WINDOW). Returns how many windows were asked.
+  int CloseWindows(const std::string& title);
+
+  // Where the dialog boxes titled `title` are shown: viewable top-level windows of that title
+  // without a window class (SDL gives its own windows one, its message boxes none).
+  std::vector<Box> DialogBoxes(const std::string& title);
+
+  // The keycode of the physical key at an ISO 9995 grid position ("D01": the key right of Tab),
+  // found by the X keyboard extension's names of the keys (<AD01>), whatever the layout.
+  int PhysicalKey(const std::string& iso_position);
+  // One key by its keycode. KeyDown and Tap return when the press went to the server, read on
+  // the program's clock (CLOCK_MONOTONIC) just before it was sent.
+  std::int64_t KeyDown(int keycode);
+  void KeyUp(int keycode);
+  std::int64_t Tap(int keycode);
+
+  // Sets the keyboard layouts of the server (`setxkbmap -layout`, for example "us,ru") and locks
+  // the group `group` (0 for the first layout). Throws Failure if the server does not take it.
+  void SetLayout(const std::string& layouts, int group);
+  // The keysym name the key `keycode` types in the locked group at shift level `level`.
+  std::string KeysymName(int keycode, int level = 0);
+  // Whether Caps Lock is locked now.
+  bool CapsLocked();
 
   void MoveMouse(int x, int y);  // screen pixels
   void Click(int button = 1);

@@ -11,7 +11,7 @@
 #include <functional>
 #include <random>
 
-#include "tests/shell/bmp_fixtures.h"
+#include "bmp_fixtures.h"
 
 namespace tavrik {
 namespace {

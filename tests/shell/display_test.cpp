@@ -14,7 +14,8 @@ using testing::WriteBmp24;
 
 // A colour as the back buffer holds it (5-6-5 loses low bits).
 std::uint32_t AsStored(const DisplayDevice& d, std::uint32_t rgb) {
-  const Uint32 v = SDL_MapRGB(d.BackBuffer()->format, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
+  const Uint32 v = SDL_MapRGB(d.BackBuffer()->format, static_cast<Uint8>(rgb >> 16),
+                              static_cast<Uint8>(rgb >> 8), static_cast<Uint8>(rgb));
   Uint8 r, g, b;
   SDL_GetRGB(v, d.BackBuffer()->format, &r, &g, &b);
   return (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | b;
@@ -36,9 +37,9 @@ class DisplayTest : public ::testing::TestWithParam<int> {
   }
   // Fills the back buffer with a marker colour so that "not drawn" is visible.
   void Paint(std::uint32_t rgb) {
-    SDL_FillRect(
-        display.BackBuffer(), nullptr,
-        SDL_MapRGB(display.BackBuffer()->format, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    SDL_FillRect(display.BackBuffer(), nullptr,
+                 SDL_MapRGB(display.BackBuffer()->format, static_cast<Uint8>(rgb >> 16),
+                            static_cast<Uint8>(rgb >> 8), static_cast<Uint8>(rgb)));
   }
   int CountColour(std::uint32_t rgb) const {
     int n = 0;
@@ -108,7 +109,9 @@ TEST_P(DisplayTest, BlitsThatDoNotFitWhollyDrawNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothDepths, DisplayTest, ::testing::Values(16, 32),
-                         [](const auto& info) { return std::to_string(info.param) + "bpp"; });
+                         [](const auto& param_info) {
+                           return std::to_string(param_info.param) + "bpp";
+                         });
 
 TEST(DisplayLoad, NearWhiteIsTransparentIn16BitsOnlyWhereItBecomesWhite) {
   // 5-6-5 cannot tell 0xFAFEFA from white; 32 bits can.

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "shell_fixture.h"
 
 namespace tavrik {

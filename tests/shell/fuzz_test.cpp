@@ -24,7 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
+#include "input/hand_keys.h"
 #include "input/handlers.h"
 #include "shell_fixture.h"
 
@@ -92,9 +93,6 @@ struct Tally {
   long hits = 0, names_accepted = 0;
   long full_levels = 0;  // levels that ended with ten hits of a hand
 };
-
-constexpr int kLeftKeys[] = {113, 81, 201, 233};
-constexpr int kRightKeys[] = {125, 93, 250, 218};
 
 class FuzzRun {
  public:
@@ -210,7 +208,9 @@ class FuzzRun {
     if (r < 27) return kCodeEnter;
     // Blind hand keys use up the hand's chance of the pass (a miss), so they must not come so
     // often that no pass is ever left for the aimed presses below.
-    if (r < 35) return dice_.OneIn(2) ? kLeftKeys[dice_.Below(4)] : kRightKeys[dice_.Below(4)];
+    if (r < 35)
+      return dice_.OneIn(2) ? kLeftHandKey.codes[dice_.Below(4)]
+                            : kRightHandKey.codes[dice_.Below(4)];
     if (r < 60) return 192 + dice_.Below(64);  // А..я
     if (r < 67) return kCodeBackspace;
     // Any code at all; Esc comes only at its own odds (see Choose).
@@ -219,8 +219,7 @@ class FuzzRun {
   }
 
   static bool IsHandKey(int code) {
-    return std::find(std::begin(kLeftKeys), std::end(kLeftKeys), code) != std::end(kLeftKeys) ||
-           std::find(std::begin(kRightKeys), std::end(kRightKeys), code) != std::end(kRightKeys);
+    return IsHandCode(kLeftHandKey, code) || IsHandCode(kRightHandKey, code);
   }
 
   Step Choose() {
@@ -237,11 +236,11 @@ class FuzzRun {
     // so that levels fill up with hits; blind presses alone seldom score.
     if (st.ScreenState == kScreenRunning && dice_.OneIn(4)) {
       if (st.BallX <= st.LeftFrameX + st.FrameCellWidth) {
-        e.code = kLeftKeys[dice_.Below(4)];
+        e.code = kLeftHandKey.codes[dice_.Below(4)];
         return e;
       }
       if (st.BallX >= st.RightFrameX - st.FrameCellWidth) {
-        e.code = kRightKeys[dice_.Below(4)];
+        e.code = kRightHandKey.codes[dice_.Below(4)];
         return e;
       }
     }
@@ -364,8 +363,7 @@ class FuzzRun {
         // The ball a key is judged against must be one the subject has seen in this level.
         ASSERT_TRUE(frame_since_set_up_) << Where(e) << "a hit before the level was shown";
         const bool left = st.LeftHitsTotal > b.left_total;
-        const auto& keys = left ? kLeftKeys : kRightKeys;
-        ASSERT_NE(std::find(std::begin(keys), std::end(keys), e.code), std::end(keys))
+        ASSERT_TRUE(IsHandCode(left ? kLeftHandKey : kRightHandKey, e.code))
             << Where(e) << "a hit for the other hand's key";
         ++tally_.hits;
       }
@@ -479,8 +477,8 @@ class FuzzRun {
     ASSERT_TRUE(st.FlashOn == 0 || st.FlashOn == 1) << Where(e);
     if (e.kind == Kind::kFrame && menu == kMenuLevelMenu) {
       // The pointer sprite stays wholly on the screen wherever the mouse was reported.
-      ASSERT_TRUE(st.PointerX >= 0 && st.PointerX + st.CursorWidth <= 800 && st.PointerY >= 0 &&
-                  st.PointerY + st.CursorHeight <= 600)
+      ASSERT_TRUE(st.PointerX >= 0 && static_cast<Single>(st.PointerX) + st.CursorWidth <= 800 &&
+                  st.PointerY >= 0 && static_cast<Single>(st.PointerY) + st.CursorHeight <= 600)
           << Where(e) << "pointer at " << st.PointerX << "," << st.PointerY;
     }
     if (menu == kMenuLevelTest && st.TestKind != kTestFlash) {
@@ -619,7 +617,7 @@ TEST_F(FuzzFindings, AHandKeyInTheSamePumpAsTheSpaceOfTheNextLevelScoresNothing)
   ASSERT_NE(s.BallX, centre) << "the last frame shows the last flash";
   KeyPress(s, kCodeSpace);
   ASSERT_EQ(s.Level, 2);
-  KeyPress(s, s.BallX < centre ? 233 : 250);
+  KeyPress(s, s.BallX < centre ? kLeftHandKey.code : kRightHandKey.code);
   EXPECT_EQ(s.LeftHitsLevel + s.RightHitsLevel, 0) << "a hit before any flash of level 2 was shown";
   EXPECT_TRUE(errors.empty());
 }
@@ -646,13 +644,13 @@ TEST_F(FuzzFindings, ANewTestStartsWithTheBallAtTheStartOfItsPath) {
 
   KeyPress(s, kCodeSpace);
   ComposeFrame(form);
-  KeyPress(s, 250);  // right hand, the ball has not left the centre
-  KeyUp(s, 250, 0);
+  KeyPress(s, kRightHandKey.code);  // the ball has not left the centre
+  KeyUp(s, kRightHandKey.code, 0);
   for (int i = 0; i < 1000 && s.Cycle == 1; ++i) {
     ComposeFrame(form);
     if (s.Cycle == 1 && s.BallX >= s.RightFrameX - s.FrameCellWidth) {
-      KeyPress(s, 250);
-      KeyUp(s, 250, 0);
+      KeyPress(s, kRightHandKey.code);
+      KeyUp(s, kRightHandKey.code, 0);
     }
   }
   EXPECT_EQ(s.RightHitsLevel, OnesInLevel(s.RightResults)) << "hits counted against cells";

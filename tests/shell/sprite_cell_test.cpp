@@ -41,7 +41,9 @@ class SpriteCellTest : public ::testing::TestWithParam<int> {
   std::uint32_t Stored(std::uint32_t rgb) const {
     const SDL_PixelFormat* f = display.BackBuffer()->format;
     Uint8 r, g, b;
-    SDL_GetRGB(SDL_MapRGB(f, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF), f, &r, &g, &b);
+    SDL_GetRGB(SDL_MapRGB(f, static_cast<Uint8>(rgb >> 16), static_cast<Uint8>(rgb >> 8),
+                          static_cast<Uint8>(rgb)),
+               f, &r, &g, &b);
     return (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | b;
   }
   // Blits `r` of `sprite` at (x, y) over the marker and compares the rectangle and a ring of one

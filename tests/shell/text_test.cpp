@@ -2,7 +2,7 @@
 // characters without a glyph, and texts far longer than the screen.
 #include <gtest/gtest.h>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 #include "shell_fixture.h"
 
 namespace tavrik {

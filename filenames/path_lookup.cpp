@@ -1,10 +1,10 @@
 // Case-insensitive lookup of the program's file and folder names.
-#include "engine/path_lookup.h"
+#include "filenames/path_lookup.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 
 namespace tavrik {
 

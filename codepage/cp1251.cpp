@@ -1,5 +1,5 @@
 // Windows-1251 conversion tables: the upper half of the code page as Unicode code points.
-#include "engine/cp1251.h"
+#include "codepage/cp1251.h"
 
 #include <array>
 

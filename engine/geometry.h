@@ -1,0 +1,24 @@
+// Where things stand on the screen of the frame about to be drawn: the stimulus (its centre and
+// the ball's top-left corner) and the two target frames. The frame composition calls these just
+// before it draws them and leaves the results in the record, so that a key or a click between two
+// frames is judged against the frame on the screen. Positions are pixels of the 800 by 600 image,
+// y growing downwards.
+#pragma once
+
+#include "engine/session_state.h"
+
+namespace tavrik {
+
+// TargetX, TargetY: the centre of the stimulus from Angle (circular and linear tests) or from
+// Direction and FlashOn (flash test: the centre between flashes, TrackRadius to the side of
+// Direction during one). Then BallX, BallY: the ball sprite's top-left corner about that centre.
+// With no test chosen yet the centre keeps what the record held.
+void PlaceStimulus(SessionState& s);
+
+// LeftFrameX, RightFrameX: the left edges of the two frames, centred on the ends of the track.
+void PlaceFrames(SessionState& s);
+
+// The top edge of both frames; the strips are laid out from it.
+double FrameTop(const SessionState& s);
+
+}  // namespace tavrik
