@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the cross build under Wine, in a Wine prefix of its own:
 #   scripts/windows-wine.sh <prefix folder> <program.exe> [arguments...]
-# The program's exit code is this script's. DISPLAY must name an X server (Xvfb will do).
+#   scripts/windows-wine.sh <prefix folder>            (only makes the prefix)
+# The program's exit code is this script's, and its process is this script's too (exec), so a
+# signal to it reaches the program. Programs with a window need DISPLAY to name an X server
+# (Xvfb will do).
 #
 # The prefix is made on first use (wineboot --init: some 10 to 20 seconds and about 700 MB,
 # since Debian's Wine copies its DLLs into it). Mono and Gecko are switched off, so Wine never
@@ -13,7 +16,7 @@
 # never ends. Without one, Wine's processes end with the program.
 set -euo pipefail
 
-[ $# -ge 2 ] || { echo "usage: $0 <prefix folder> <program.exe> [arguments...]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: $0 <prefix folder> [<program.exe> [arguments...]]" >&2; exit 2; }
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || { echo "windows-wine: $wine missing (Debian package wine64)" >&2; exit 2; }
 
@@ -32,4 +35,5 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wineserver -w
 fi
 
+[ $# -gt 0 ] || exit 0
 exec "$wine" "$@"

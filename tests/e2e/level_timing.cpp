@@ -215,7 +215,8 @@ void LevelTiming(const ScenarioOptions& options, const std::string& program_name
   Log("desktop's display mode: " + first.Str());
   XSession x;
   Program program(options.folder, program_name,
-                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt");
+                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt",
+                  options.launcher);
   Reference reference(options.folder, DepthOf(program_name));
   Screens screens(x, reference, program, options.artifacts);
   const Placement& p = screens.Place();
@@ -315,7 +316,8 @@ void ModeGivenBackOnSignals(const ScenarioOptions& options, const std::string& p
   for (const auto& sig : signals) {
     Program program(
         options.folder, program_name,
-        options.artifacts + "/stderr-" + program_name.substr(2) + "-" + sig.name + ".txt");
+        options.artifacts + "/stderr-" + program_name.substr(2) + "-" + sig.name + ".txt",
+        options.launcher);
     Reference reference(options.folder, DepthOf(program_name));
     Screens screens(x, reference, program, options.artifacts);
     WaitForMenu(x, screens);
