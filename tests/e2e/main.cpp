@@ -8,6 +8,7 @@
 //   e2e_subject missing-bitmap --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject level-timing --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
 //   e2e_subject mode-restore --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
+//   e2e_subject mode-switch --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
 //
 // --wine PREFIX runs the programs of the Windows build ("./Tavrik2.exe") under Wine, in that
 // Wine prefix (scripts/windows-wine.sh).
@@ -52,8 +53,8 @@ int Usage() {
                "--run ./TavrikN:test,test,... [--run ...]\n"
                "       e2e_subject message-boxes|missing-bitmap --folder DIR --artifacts DIR "
                "--program ./TavrikN\n"
-               "       e2e_subject level-timing|mode-restore --folder DIR --artifacts DIR "
-               "--program ./TavrikN --refresh HZ\n"
+               "       e2e_subject level-timing|mode-restore|mode-switch --folder DIR "
+               "--artifacts DIR --program ./TavrikN --refresh HZ\n"
                "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
                "on) end the program on the finished test's screen instead of the last Space\n"
                "--wine PREFIX: the programs are the Windows build's (./TavrikN.exe), run under\n"
@@ -113,6 +114,8 @@ int main(int argc, char** argv) {
       LevelTiming(options, program, refresh);
     } else if (scenario == "mode-restore" && !program.empty() && refresh > 0) {
       ModeGivenBackOnSignals(options, program, refresh);
+    } else if (scenario == "mode-switch" && !program.empty() && refresh > 0) {
+      ModeSwitchedAndGivenBack(options, program, refresh);
     } else {
       return Usage();
     }

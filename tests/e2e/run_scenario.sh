@@ -42,6 +42,11 @@ for tool in "${tools[@]}"; do
   fi
 done
 . "$(dirname "$0")/xorg_dummy.sh"
+if [[ -n "$wine" ]]; then
+  # Wine keeps the display's modes in the server of the prefix, which outlives its last program by
+  # a few seconds: one left by an earlier scenario would describe that scenario's X server.
+  WINEPREFIX=$(cd "$wine" && pwd) /usr/lib/wine/wineserver -w
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrik-e2e.XXXXXX")
 xvfb_pid=""

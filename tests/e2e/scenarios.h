@@ -57,4 +57,11 @@ void LevelTiming(const ScenarioOptions& options, const std::string& program,
 void ModeGivenBackOnSignals(const ScenarioOptions& options, const std::string& program,
                             double refresh_while_running);
 
+// The display mode alone, the screen not looked at: the display at `refresh_while_running` Hz
+// once the program has said how it paces, and its first mode back after Esc on the menu. For the
+// Windows build under Wine, whose exclusive full screen shows the image otherwise than SDL on
+// X11 does.
+void ModeSwitchedAndGivenBack(const ScenarioOptions& options, const std::string& program,
+                              double refresh_while_running);
+
 }  // namespace e2e
