@@ -55,6 +55,11 @@ void InstallRestorers() {
   installed = true;
   std::atexit(RestoreDesktopMode);
   g_previous_terminate = std::set_terminate(OnTerminate);
+#ifdef _WIN32
+  // Windows raises only SIGINT (Ctrl+C in a console) and SIGBREAK (Ctrl+Break, the console
+  // closed); a process ended from outside (the Task Manager) gets no signal at all.
+  for (const int sig : {SIGINT, SIGBREAK}) std::signal(sig, OnEndSignal);
+#else
   for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
     struct sigaction old {};
     sigaction(sig, nullptr, &old);
@@ -65,6 +70,7 @@ void InstallRestorers() {
     action.sa_flags = SA_RESTART;
     sigaction(sig, &action, nullptr);
   }
+#endif
 }
 
 // Switches `window` to `mode` in exclusive full screen. Empty when the display then runs at 60

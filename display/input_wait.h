@@ -13,4 +13,8 @@ namespace tavrik {
 // run only in the frame loop.
 FramePacer::SleepUntilFn InputTakingSleep(SDL_Window* window);
 
+// The same for any video driver: a look at the event queue every millisecond
+// (input_wait_poll.cpp), where the driver offers nothing to sleep on until an event comes.
+FramePacer::SleepUntilFn PumpingSleep();
+
 }  // namespace tavrik

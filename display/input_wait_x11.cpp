@@ -1,10 +1,9 @@
 // The input-taking wait on X11: it sleeps on the X server's connection, so that it wakes the
-// moment an event arrives. Other video drivers get a look every millisecond.
+// moment an event arrives. Other video drivers get a look every millisecond (input_wait_poll.cpp).
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <poll.h>
 
-#include <algorithm>
 #include <ctime>
 
 #include "display/input_wait.h"
@@ -18,14 +17,7 @@ FramePacer::SleepUntilFn InputTakingSleep(SDL_Window* window) {
   if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
     x = info.info.x11.display;
   }
-  if (!x) {
-    return [](std::int64_t deadline_ns) {
-      for (std::int64_t now = MonotonicNowNs(); now < deadline_ns; now = MonotonicNowNs()) {
-        SDL_PumpEvents();
-        SleepUntilNs(std::min(deadline_ns, now + 1'000'000));
-      }
-    };
-  }
+  if (!x) return PumpingSleep();
   return [x](std::int64_t deadline_ns) {
     for (;;) {
       // Replies read during the last present may have brought events along into Xlib's queue,

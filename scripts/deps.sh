@@ -15,7 +15,8 @@ need_packages() {
     export DEBIAN_FRONTEND=noninteractive
     # A fresh machine has no package lists yet; a failing update with old lists is still usable.
     apt-get update -qq || true
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+    # Another apt may be running (an unattended upgrade, a second build): wait for its lock.
+    apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >&2
   else
     echo "Missing Debian packages. Run this as root, then try again:" >&2
     echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2

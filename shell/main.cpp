@@ -44,7 +44,9 @@ int main(int, char**) {
   };
 
   std::error_code ec;
-  const std::string base = std::filesystem::current_path(ec).u8string();
+  // With forward slashes on Windows too, like every name the program puts after it, so that the
+  // paths in its messages read alike.
+  const std::string base = std::filesystem::current_path(ec).generic_u8string();
   if (ec) {
     std::fprintf(stderr, "Tavrik: cannot read the current folder: %s\n", ec.message().c_str());
     return 1;

@@ -24,7 +24,13 @@ TEST(PathLookup, FindsAFileWhateverItsCase) {
   fs::create_directories(dir);
   std::ofstream(dir / fs::u8path("КУРСОР.bmp")) << "x";
   const std::string base = dir.u8string() + "/";
-  EXPECT_EQ(ResolveCaseInsensitive(base, "Курсор.Bmp"), base + "КУРСОР.bmp");
+  const std::string found = ResolveCaseInsensitive(base, "Курсор.Bmp");
+  EXPECT_TRUE(fs::equivalent(fs::u8path(found), dir / fs::u8path("КУРСОР.bmp"))) << found;
+  // Where the file system tells cases apart the name must come back as it is on disk; where it
+  // does not (Windows) the name as asked opens the same file.
+  if (!fs::exists(dir / fs::u8path("курсор.BMP"))) {
+    EXPECT_EQ(found, base + "КУРСОР.bmp");
+  }
   EXPECT_EQ(ResolveCaseInsensitive(base, "Шарик.bmp"), base + "Шарик.bmp");  // absent: as asked
   EXPECT_EQ(ResolveCaseInsensitive(base + "nowhere/", "a"), base + "nowhere/a");
   fs::remove_all(dir);

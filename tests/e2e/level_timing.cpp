@@ -215,7 +215,8 @@ void LevelTiming(const ScenarioOptions& options, const std::string& program_name
   Log("desktop's display mode: " + first.Str());
   XSession x;
   Program program(options.folder, program_name,
-                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt");
+                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt",
+                  options.launcher);
   Reference reference(options.folder, DepthOf(program_name));
   Screens screens(x, reference, program, options.artifacts);
   const Placement& p = screens.Place();
@@ -315,7 +316,8 @@ void ModeGivenBackOnSignals(const ScenarioOptions& options, const std::string& p
   for (const auto& sig : signals) {
     Program program(
         options.folder, program_name,
-        options.artifacts + "/stderr-" + program_name.substr(2) + "-" + sig.name + ".txt");
+        options.artifacts + "/stderr-" + program_name.substr(2) + "-" + sig.name + ".txt",
+        options.launcher);
     Reference reference(options.folder, DepthOf(program_name));
     Screens screens(x, reference, program, options.artifacts);
     WaitForMenu(x, screens);
@@ -328,6 +330,37 @@ void ModeGivenBackOnSignals(const ScenarioOptions& options, const std::string& p
     Log(program.Name() + " ended with exit code " + std::to_string(code) + " after " + sig.name);
     CheckModeGivenBack(first, std::string("by ") + sig.name);
   }
+}
+
+void ModeSwitchedAndGivenBack(const ScenarioOptions& options, const std::string& program_name,
+                              double refresh_while_running) {
+  const ActiveMode first = CurrentMode();
+  Log("desktop's display mode: " + first.Str());
+  XSession x;
+  Program program(options.folder, program_name,
+                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt",
+                  options.launcher);
+  // The program says what it did with the display as soon as it has done it, and how it paces
+  // after its first second.
+  const double until = Elapsed() + 20;
+  while (program.StandardError().find("frame pacing: ") == std::string::npos) {
+    if (Elapsed() > until) {
+      throw Failure(program.Name() + " did not say how it paces within 20 s:\n" +
+                    program.StandardError());
+    }
+    program.CheckRunning("before it said how it paces");
+    Pause(0.05);
+  }
+  CheckModeWhileRunning(refresh_while_running);
+  x.Tap("Escape");
+  int code = -1;
+  if (!program.WaitEnd(10, &code)) throw Failure(program.Name() + " still runs 10 s after Esc");
+  if (code != 0) {
+    throw Failure(program.Name() + " ended with exit code " + std::to_string(code) +
+                  "; its standard error:\n" + program.StandardError());
+  }
+  CheckSaysHowItPaces(program);
+  CheckModeGivenBack(first, "with Esc");
 }
 
 }  // namespace e2e

@@ -5,8 +5,13 @@
 //   e2e_subject hand-keys --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject complete --folder DIR --artifacts DIR --run ./Tavrik2:abandon,linear,circular
 //   e2e_subject message-boxes --folder DIR --artifacts DIR --program ./Tavrik2
+//   e2e_subject missing-bitmap --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject level-timing --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
 //   e2e_subject mode-restore --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
+//   e2e_subject mode-switch --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
+//
+// --wine PREFIX runs the programs of the Windows build ("./Tavrik2.exe") under Wine, in that
+// Wine prefix (scripts/windows-wine.sh).
 //
 // Exit code 0 when every check passed; otherwise 1 with the reason on standard error.
 #include <chrono>
@@ -46,11 +51,14 @@ int Usage() {
                "--program ./TavrikN\n"
                "       e2e_subject complete --folder DIR --artifacts DIR "
                "--run ./TavrikN:test,test,... [--run ...]\n"
-               "       e2e_subject message-boxes --folder DIR --artifacts DIR --program ./TavrikN\n"
-               "       e2e_subject level-timing|mode-restore --folder DIR --artifacts DIR "
-               "--program ./TavrikN --refresh HZ\n"
+               "       e2e_subject message-boxes|missing-bitmap --folder DIR --artifacts DIR "
+               "--program ./TavrikN\n"
+               "       e2e_subject level-timing|mode-restore|mode-switch --folder DIR "
+               "--artifacts DIR --program ./TavrikN --refresh HZ\n"
                "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
-               "on) end the program on the finished test's screen instead of the last Space\n");
+               "on) end the program on the finished test's screen instead of the last Space\n"
+               "--wine PREFIX: the programs are the Windows build's (./TavrikN.exe), run under\n"
+               "Wine in PREFIX\n");
   return 2;
 }
 
@@ -72,6 +80,8 @@ int main(int argc, char** argv) {
       options.artifacts = value;
     } else if (key == "--program") {
       program = value;
+    } else if (key == "--wine") {
+      options.launcher = {TAVRIK_WINE_RUNNER, value};
     } else if (key == "--refresh") {
       refresh = std::atof(value.c_str());
     } else if (key == "--run") {
@@ -94,6 +104,8 @@ int main(int argc, char** argv) {
       QuickTour(options, program);
     } else if (scenario == "message-boxes" && !program.empty()) {
       MessageBoxes(options, program);
+    } else if (scenario == "missing-bitmap" && !program.empty()) {
+      MissingBitmap(options, program);
     } else if (scenario == "hand-keys" && !program.empty()) {
       HandKeysOnEveryLayout(options, program);
     } else if (scenario == "complete" && !runs.empty()) {
@@ -102,6 +114,8 @@ int main(int argc, char** argv) {
       LevelTiming(options, program, refresh);
     } else if (scenario == "mode-restore" && !program.empty() && refresh > 0) {
       ModeGivenBackOnSignals(options, program, refresh);
+    } else if (scenario == "mode-switch" && !program.empty() && refresh > 0) {
+      ModeSwitchedAndGivenBack(options, program, refresh);
     } else {
       return Usage();
     }

@@ -11,16 +11,22 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <vector>
 
 #include "failure.h"
 
 namespace e2e {
 
 Program::Program(const std::string& start_folder, const std::string& executable,
-                 const std::string& stderr_path)
+                 const std::string& stderr_path, const std::vector<std::string>& launcher)
     : executable_(executable), stderr_path_(stderr_path) {
   const int err = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (err < 0) throw Failure("cannot create " + stderr_path);
+  std::vector<std::string> command = launcher;
+  command.push_back(executable);
+  std::vector<char*> argv;
+  for (std::string& a : command) argv.push_back(a.data());
+  argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     // Should the driver die (a test runner's timeout kills it outright), the program goes too.
@@ -35,7 +41,7 @@ Program::Program(const std::string& start_folder, const std::string& executable,
       dup2(null, 0);
       dup2(null, 1);
     }
-    execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
+    execv(argv[0], argv.data());
     _exit(127);
   }
   close(err);

@@ -5,15 +5,18 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace e2e {
 
 class Program {
  public:
   // Starts `executable` (a path relative to `start_folder`, like "./Tavrik2") with
-  // `start_folder` as its working directory; standard error goes to `stderr_path`.
+  // `start_folder` as its working directory; standard error goes to `stderr_path`. A
+  // `launcher` runs it instead when given (the Wine runner and its prefix for "./Tavrik2.exe"):
+  // the executable is then its last argument, and the launcher's process is the program's.
   Program(const std::string& start_folder, const std::string& executable,
-          const std::string& stderr_path);
+          const std::string& stderr_path, const std::vector<std::string>& launcher = {});
   ~Program();  // kills the program if it still runs
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

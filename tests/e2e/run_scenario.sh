@@ -4,7 +4,9 @@
 # the driver in it, and removes the server and the folder again however the run ends.
 #
 #   run_scenario.sh --driver PATH --graphics DIR (--screen WxH | --xorg CASE) --artifacts DIR \
-#                   --program PATH [--program PATH ...] -- SCENARIO ARGS...
+#                   [--wine PREFIX] --program PATH [--program PATH ...] -- SCENARIO ARGS...
+#
+# --wine: the programs are the Windows build's, run under Wine in the Wine prefix PREFIX.
 #
 # --screen starts Xvfb with one screen of that size; --xorg starts X.Org on the dummy driver with
 # the modes of CASE (xorg_dummy.sh), for the scenarios of the display's refresh rate.
@@ -13,7 +15,7 @@
 # comparisons leave their images, and the programs their standard error, in the artifacts folder.
 set -euo pipefail
 
-driver="" graphics="" screen="" xorg="" artifacts="" programs=()
+driver="" graphics="" screen="" xorg="" artifacts="" wine="" programs=()
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --driver) driver="$2"; shift 2 ;;
@@ -22,6 +24,7 @@ while [[ $# -gt 0 ]]; do
     --xorg) xorg="$2"; shift 2 ;;
     --artifacts) artifacts="$2"; shift 2 ;;
     --program) programs+=("$2"); shift 2 ;;
+    --wine) wine="$2"; shift 2 ;;
     --) shift; break ;;
     *) echo "run_scenario.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -39,6 +42,11 @@ for tool in "${tools[@]}"; do
   fi
 done
 . "$(dirname "$0")/xorg_dummy.sh"
+if [[ -n "$wine" ]]; then
+  # Wine keeps the display's modes in the server of the prefix, which outlives its last program by
+  # a few seconds: one left by an earlier scenario would describe that scenario's X server.
+  WINEPREFIX=$(cd "$wine" && pwd) /usr/lib/wine/wineserver -w
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrik-e2e.XXXXXX")
 xvfb_pid=""
@@ -93,4 +101,6 @@ for p in "${programs[@]}"; do cp "$p" "$folder/"; done
 
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
-"$driver" "$@" --folder "$folder" --artifacts "$artifacts"
+launcher=()
+[[ -n "$wine" ]] && launcher=(--wine "$wine")
+"$driver" "$@" --folder "$folder" --artifacts "$artifacts" "${launcher[@]}"

@@ -52,7 +52,6 @@ std::string ReportDir(const ScenarioOptions& o) {
   return o.folder + "/Отчет";
 }
 
-// Esc on the menu must end the program, with exit code 0, at once.
 // Types a name and waits for the name screen to show `shown`. xdotool lends each character a
 // spare key code for a moment, and on a loaded machine the X server now and then delivers one
 // after xdotool has taken the code back, so a letter is lost before it reaches the program. A
@@ -78,7 +77,15 @@ void TypeName(XSession& x, Screens& screens, const std::string& typed, const Scr
   }
 }
 
+// Esc on the menu must end the program, with exit code 0, at once. The pacer says how it paces
+// once its first second is over, so a program that has only just shown its menu is given that
+// second first.
 void QuitFromMenu(XSession& x, Program& program) {
+  const double until = Elapsed() + 5;
+  while (program.StandardError().find("frame pacing: ") == std::string::npos && Elapsed() < until) {
+    program.CheckRunning("on the menu");
+    Pause(0.05);
+  }
   x.Tap("Escape");
   int code = -1;
   if (!program.WaitEnd(5, &code)) {
@@ -136,7 +143,8 @@ class Run {
       bool first_name_typed_here)
       : options_(o),
         x_(x),
-        program_(o.folder, run.program, o.artifacts + "/stderr-" + run.program.substr(2) + ".txt"),
+        program_(o.folder, run.program, o.artifacts + "/stderr-" + run.program.substr(2) + ".txt",
+                 o.launcher),
         reference_(o.folder, DepthOf(run.program)),
         screens_(x, reference_, program_, o.artifacts),
         name_(name),
@@ -416,7 +424,8 @@ std::vector<Image> MenuWithPointer(Screens& screens, int x, int y, int lit) {
 void QuickTour(const ScenarioOptions& options, const std::string& program_name) {
   XSession x;
   Program program(options.folder, program_name,
-                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt");
+                  options.artifacts + "/stderr-" + program_name.substr(2) + ".txt",
+                  options.launcher);
   Reference reference(options.folder, DepthOf(program_name));
   Screens screens(x, reference, program, options.artifacts);
   const Placement& p = screens.Place();
@@ -684,17 +693,19 @@ void CheckPressStamps(const std::string& trace, const std::vector<SentPress>& se
 
 }  // namespace
 
-void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
+namespace {
+
+// A missing bitmap: the box names it; Enter, and then Esc, close it and end the program.
+void MissingBitmapBoxes(const ScenarioOptions& options, XSession& x, const std::string& program) {
   namespace fs = std::filesystem;
-  XSession x;
   const fs::path graphics = fs::u8path(options.folder + "/Графика");
   const fs::path ball = graphics / fs::u8path("Шарик.bmp");
   const fs::path aside = fs::u8path(options.folder + "/Шарик.bmp");
 
-  // A missing bitmap: the box names it; Enter, and then Esc, close it and end the program.
   fs::rename(ball, aside);
   for (const std::string key : {"Return", "Escape"}) {
-    Program p(options.folder, program, options.artifacts + "/stderr-missing-" + key + ".txt");
+    Program p(options.folder, program, options.artifacts + "/stderr-missing-" + key + ".txt",
+              options.launcher);
     WaitForMessageBox(x, p, "for the missing bitmap", 20);
     x.Tap(key);
     CheckBoxClosed(x, key, "for the missing bitmap");
@@ -707,6 +718,19 @@ void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
     Log(key + " closed the start-up error's box; exit code 1");
   }
   fs::rename(aside, ball);
+}
+
+}  // namespace
+
+void MissingBitmap(const ScenarioOptions& options, const std::string& program) {
+  XSession x;
+  MissingBitmapBoxes(options, x, program);
+}
+
+void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
+  namespace fs = std::filesystem;
+  XSession x;
+  MissingBitmapBoxes(options, x, program);
 
   // A report folder that cannot be made: a file stands in its place.
   fs::remove_all(fs::u8path(ReportDir(options)));
@@ -748,7 +772,7 @@ void HandKeysOnEveryLayout(const ScenarioOptions& options, const std::string& pr
 
   setenv("TAVRIK_TRACE_PRESSES", "1", 1);
   const std::string stderr_path = options.artifacts + "/stderr-" + program_name.substr(2) + ".txt";
-  Program program(options.folder, program_name, stderr_path);
+  Program program(options.folder, program_name, stderr_path, options.launcher);
   unsetenv("TAVRIK_TRACE_PRESSES");
   Reference reference(options.folder, DepthOf(program_name));
   Screens screens(x, reference, program, options.artifacts);

@@ -10,6 +10,9 @@ namespace e2e {
 struct ScenarioOptions {
   std::string folder;     // the start folder: the programs, "Графика", "Отчет"
   std::string artifacts;  // where failing comparisons leave their images
+  // What runs the programs, when they are not run themselves: the Wine runner and its prefix
+  // for the Windows build.
+  std::vector<std::string> launcher;
 };
 
 // A short look at everything on a screen larger than the image: the lit button under the mouse,
@@ -40,6 +43,10 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
 // screen and close with Enter or Esc; the program then ends (exit code 1) or goes on (the menu).
 void MessageBoxes(const ScenarioOptions& options, const std::string& program);
 
+// The first half of the above alone: the box for a missing bitmap, closed with Enter and with
+// Esc, each time ending the program with exit code 1.
+void MissingBitmap(const ScenarioOptions& options, const std::string& program);
+
 // On X.Org's dummy driver: the first level of the linear test must last 20 s within 1 %, the
 // display must run at `refresh_while_running` Hz meanwhile, and have its first mode back once
 // the program has ended with Esc.
@@ -49,5 +56,12 @@ void LevelTiming(const ScenarioOptions& options, const std::string& program,
 // The same display mode given back when SIGTERM, SIGINT or SIGHUP ends the program on the menu.
 void ModeGivenBackOnSignals(const ScenarioOptions& options, const std::string& program,
                             double refresh_while_running);
+
+// The display mode alone, the screen not looked at: the display at `refresh_while_running` Hz
+// once the program has said how it paces, and its first mode back after Esc on the menu. For the
+// Windows build under Wine, whose exclusive full screen shows the image otherwise than SDL on
+// X11 does.
+void ModeSwitchedAndGivenBack(const ScenarioOptions& options, const std::string& program,
+                              double refresh_while_running);
 
 }  // namespace e2e

@@ -255,9 +255,13 @@ std::vector<Box> XSession::DialogBoxes(const std::string& title) {
     }
     XClassHint hint{};
     if (XGetClassHint(display_, children[i], &hint)) {
+      // Under Wine every window of a program has the program's class ("tavrik2.exe"): there
+      // the box is the one that does not cover the screen.
+      const std::string name = hint.res_name ? hint.res_name : "";
       if (hint.res_name) XFree(hint.res_name);
       if (hint.res_class) XFree(hint.res_class);
-      continue;
+      const bool wine = name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0;
+      if (!wine || (attributes.width >= width_ && attributes.height >= height_)) continue;
     }
     boxes.push_back(Box{attributes.x, attributes.y, attributes.width, attributes.height});
   }

@@ -39,7 +39,8 @@ class XSession {
   int CloseWindows(const std::string& title);
 
   // Where the dialog boxes titled `title` are shown: viewable top-level windows of that title
-  // without a window class (SDL gives its own windows one, its message boxes none).
+  // without a window class (SDL gives its own windows one, its message boxes none), or, for a
+  // Windows program under Wine, those of them smaller than the screen.
   std::vector<Box> DialogBoxes(const std::string& title);
 
   // The keycode of the physical key at an ISO 9995 grid position ("D01": the key right of Tab),

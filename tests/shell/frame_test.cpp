@@ -42,13 +42,15 @@ TEST_F(FrameTest, TheBallStandsWhereTheTestPutsIt) {
     Integer direction;
     Integer flash_on;
     double cx, cy;  // expected centre
-  } cases[] = {
+  };
+  const double pi = std::acos(-1.0);  // M_PI is POSIX's, not the language's
+  const Case cases[] = {
       {"flash, dark: centre", kTestFlash, 0, -1, 0, 400, 300},
       {"flash on the left", kTestFlash, 0, -1, 1, 205, 300},
       {"flash on the right", kTestFlash, 0, 1, 1, 595, 300},
       {"circle at 0: below the centre", kTestCircular, 0, 1, 0, 400, 495},
-      {"circle at pi: the top", kTestCircular, M_PI, 1, 0, 400, 105},
-      {"line at pi/2: right end", kTestLinear, M_PI / 2, 1, 0, 595, 300},
+      {"circle at pi: the top", kTestCircular, pi, 1, 0, 400, 105},
+      {"line at pi/2: right end", kTestLinear, pi / 2, 1, 0, 595, 300},
   };
   for (const Case& c : cases) {
     Ready(c.kind);

@@ -476,20 +476,24 @@ TEST_F(SdlEventsTest, AnyKeyReleaseClearsBothHeldFlags) {
 // The stamps as the trace shows them, one line per hand key press.
 class Trace {
  public:
-  Trace() : out_(open_memstream(&text_, &size_)) {}
+  Trace() : out_(std::tmpfile()) {}
   ~Trace() {
-    std::fclose(out_);
-    std::free(text_);
+    if (out_) std::fclose(out_);
   }
   std::FILE* file() { return out_; }
+  // Everything written so far; later lines go on after it.
   std::string text() {
+    if (!out_) return "(no temporary file for the trace)";
     std::fflush(out_);
-    return std::string(text_, size_);
+    std::rewind(out_);
+    std::string all;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, out_)) > 0;) all.append(chunk, n);
+    std::fseek(out_, 0, SEEK_END);
+    return all;
   }
 
  private:
-  char* text_ = nullptr;
-  std::size_t size_ = 0;
   std::FILE* out_;
 };
 
