@@ -67,6 +67,7 @@ void StartLevel(SessionState& s) {
   // test left the ball; and nothing of it has been shown yet.
   s.Angle = s.Phase * s.Pi / 180;
   s.LevelFrameShown = 0;
+  BeginLevelTiming(s);
 }
 
 }  // namespace tavrik

@@ -75,6 +75,7 @@ void ResetSession(SessionState& s) {
   s.CyclesPerLevel = kCyclesPerLevel;
   s.FlashesPerLevel = kFlashesPerLevel;
   s.Level = 0;
+  ClearTimingRecord(s.Timing);
   for (s.RowIndex = 1; s.RowIndex <= 4; ++s.RowIndex) {
     for (s.ColIndex = 1; s.ColIndex <= 10; ++s.ColIndex) {
       s.LeftResults[s.RowIndex][s.ColIndex] = "0 ";
