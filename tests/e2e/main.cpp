@@ -41,16 +41,18 @@ void Log(const std::string& line) {
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: e2e_subject quick-tour|hand-keys --folder DIR --artifacts DIR "
-               "--program ./TavrikN\n"
-               "       e2e_subject complete --folder DIR --artifacts DIR "
-               "--run ./TavrikN:test,test,... [--run ...]\n"
-               "       e2e_subject message-boxes --folder DIR --artifacts DIR --program ./TavrikN\n"
-               "       e2e_subject level-timing|mode-restore --folder DIR --artifacts DIR "
-               "--program ./TavrikN --refresh HZ\n"
-               "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
-               "on) end the program on the finished test's screen instead of the last Space\n");
+  std::fprintf(
+      stderr,
+      "usage: e2e_subject quick-tour|hand-keys --folder DIR --artifacts DIR "
+      "--program ./TavrikN\n"
+      "       e2e_subject complete --folder DIR --artifacts DIR "
+      "--run ./TavrikN:test,test,... [--run ...]\n"
+      "       e2e_subject message-boxes --folder DIR --artifacts DIR --program ./TavrikN\n"
+      "       e2e_subject level-timing|mode-restore --folder DIR --artifacts DIR "
+      "--program ./TavrikN --refresh HZ\n"
+      "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
+      "on) end the program on the finished test's screen instead of the last Space;\n"
+      "linear+blocked-record (and so on) puts a folder where its press record file goes\n");
   return 2;
 }
 
