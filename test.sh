@@ -8,9 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
 # X.Org's dummy driver, xrandr and X DAMAGE: the end-to-end tests of the display's refresh rate.
+# Python and LibreOffice's spreadsheet (no desktop parts, about 80 MB): the timing record read back.
 need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool \
   libx11-dev libxtst-dev libxdamage-dev xfonts-base xserver-xorg-core xserver-xorg-video-dummy \
-  x11-xserver-utils x11-xkb-utils libfreetype-dev fonts-dejavu-core
+  x11-xserver-utils x11-xkb-utils libfreetype-dev fonts-dejavu-core python3 libreoffice-calc-nogui
 
 jobs=$(nproc)
 # CI holds the code to a warning-free build; elsewhere a newer compiler's new warnings stay warnings.

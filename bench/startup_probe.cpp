@@ -170,7 +170,7 @@ struct Subject {
 
   void Frame() {
     ComposeFrame(f);
-    if (screen) f.display.Flip();
+    if (screen) ShowFrame(f);
     ++frames;
   }
   void Type(const char* utf8) {

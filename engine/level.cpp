@@ -3,19 +3,9 @@
 
 #include <cmath>
 
+#include "engine/test_constants.h"
+
 namespace tavrik {
-
-namespace {
-
-// Phase step per frame by test kind (rows 1..3) and level (columns 1..4).
-constexpr double kSpeedTable[4][5] = {
-    {0, 0, 0, 0, 0},
-    {0, 1.5, 2, 2.5, 3},  // circular: degrees per frame
-    {0, 3, 4, 5, 6},      // linear: degrees per frame
-    {0, 4, 6, 8, 10},     // flash: flash clock units per frame
-};
-
-}  // namespace
 
 void StartLevel(SessionState& s) {
   s.Pi = 3.14;
@@ -77,6 +67,7 @@ void StartLevel(SessionState& s) {
   // test left the ball; and nothing of it has been shown yet.
   s.Angle = s.Phase * s.Pi / 180;
   s.LevelFrameShown = 0;
+  BeginLevelTiming(s);
 }
 
 }  // namespace tavrik

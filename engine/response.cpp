@@ -27,19 +27,27 @@ void RecordHit(SessionState& s, Integer& hits_level, Integer& hits_total, Result
 
 }  // namespace
 
-void RespondLeft(SessionState& s) {
-  if (s.LeftLatch > 0 || s.ScreenState <= 0 || s.LevelFrameShown == 0) return;
+Answer RespondLeft(SessionState& s) {
+  if (s.ScreenState <= 0 || s.LevelFrameShown == 0) return Answer::kNotJudged;
+  if (s.LeftLatch > 0) return Answer::kLatched;
   // This press uses up the opportunity, hit or miss.
   s.LeftLatch = static_cast<Integer>(s.LeftLatch + 1);
-  if (!(s.BallX <= s.LeftFrameX + s.FrameCellWidth && InsideFrameVertically(s))) return;
+  if (!(s.BallX <= s.LeftFrameX + s.FrameCellWidth && InsideFrameVertically(s))) {
+    return Answer::kMiss;
+  }
   RecordHit(s, s.LeftHitsLevel, s.LeftHitsTotal, s.LeftResults);
+  return Answer::kHit;
 }
 
-void RespondRight(SessionState& s) {
-  if (s.RightLatch > 0 || s.ScreenState <= 0 || s.LevelFrameShown == 0) return;
+Answer RespondRight(SessionState& s) {
+  if (s.ScreenState <= 0 || s.LevelFrameShown == 0) return Answer::kNotJudged;
+  if (s.RightLatch > 0) return Answer::kLatched;
   s.RightLatch = static_cast<Integer>(s.RightLatch + 1);
-  if (!(s.BallX >= s.RightFrameX - s.FrameCellWidth && InsideFrameVertically(s))) return;
+  if (!(s.BallX >= s.RightFrameX - s.FrameCellWidth && InsideFrameVertically(s))) {
+    return Answer::kMiss;
+  }
   RecordHit(s, s.RightHitsLevel, s.RightHitsTotal, s.RightResults);
+  return Answer::kHit;
 }
 
 }  // namespace tavrik

@@ -6,9 +6,10 @@
 
 namespace tavrik {
 
-// One press of the left-hand key, judged against the frame last drawn.
-void RespondLeft(SessionState& s);
+// One press of the left-hand key, judged against the frame last drawn. Says how it was taken,
+// for the timing record.
+Answer RespondLeft(SessionState& s);
 // One press of the right-hand key, judged against the frame last drawn.
-void RespondRight(SessionState& s);
+Answer RespondRight(SessionState& s);
 
 }  // namespace tavrik

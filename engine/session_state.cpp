@@ -8,6 +8,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "engine/test_constants.h"
+
 namespace tavrik {
 
 double SecondsSinceMidnight(const LocalTime& t) {
@@ -58,10 +60,10 @@ SessionState::SessionState() : services(DefaultServices()) {}
 
 void ResetSession(SessionState& s) {
   s.MenuLevel = kMenuLevelMenu;
-  s.FlashDelayMin = 200;
-  s.FlashDelaySpread = 100;
-  s.FlashLengthMin = 200;
-  s.FlashLengthSpread = 50;
+  s.FlashDelayMin = kFlashDelayMin;
+  s.FlashDelaySpread = kFlashDelaySpread;
+  s.FlashLengthMin = kFlashLengthMin;
+  s.FlashLengthSpread = kFlashLengthSpread;
   s.LeftKeyHeld = 0;
   s.RightKeyHeld = 0;
   s.LeftHitsLevel = 0;
@@ -73,10 +75,11 @@ void ResetSession(SessionState& s) {
   s.ScreenState = kScreenMenu;
   s.Cycle = 0;
   s.FlashNumber = 0;
-  s.LevelCount = 4;
-  s.CyclesPerLevel = 10;
-  s.FlashesPerLevel = 20;
+  s.LevelCount = kLevelCount;
+  s.CyclesPerLevel = kCyclesPerLevel;
+  s.FlashesPerLevel = kFlashesPerLevel;
   s.Level = 0;
+  ClearTimingRecord(s.Timing);
   for (s.RowIndex = 1; s.RowIndex <= 4; ++s.RowIndex) {
     for (s.ColIndex = 1; s.ColIndex <= 10; ++s.ColIndex) {
       s.LeftResults[s.RowIndex][s.ColIndex] = "0 ";

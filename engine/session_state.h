@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "engine/timing_record.h"
+
 namespace tavrik {
 
 // The record keeps the original's word sizes: counters, codes and flags are 16-bit, measured
@@ -135,6 +137,11 @@ struct SessionState {
   // the frames the subject saw.
   std::int64_t KeyDownNs = -1;
   std::int64_t FrameShownNs = -1;
+  // 1 while the key being handled is an auto-repeat of a key held down (set with KeyDownNs).
+  Integer KeyRepeat = 0;
+  // The running frames and hand-key presses of the test, for the record files; see
+  // engine/timing_record.h. Cleared by ResetSession.
+  TimingRecord Timing;
   Integer RowIndex = 0;  // shared loop counters of the form's procedures
   Integer ColIndex = 0;
 

@@ -66,7 +66,10 @@ void UpdateStimulus(SessionState& s) {
 }
 
 void AdvanceLevel(SessionState& s) {
-  if (s.ScreenState == kScreenRunning && s.Cycle <= s.CyclesPerLevel) UpdateStimulus(s);
+  if (s.ScreenState == kScreenRunning && s.Cycle <= s.CyclesPerLevel) {
+    RecordRunningFrame(s);
+    UpdateStimulus(s);
+  }
   if (s.Cycle > s.CyclesPerLevel) s.ScreenState = kScreenWaiting;
 }
 

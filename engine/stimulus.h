@@ -10,8 +10,9 @@ namespace tavrik {
 // and Cycle is at most CyclesPerLevel.
 void UpdateStimulus(SessionState& s);
 
-// The frame's step after it is drawn: a running level moves on by one frame, and a level whose
-// cycles are used up is done (ScreenState 0, whatever it was).
+// The frame's step after it is drawn: a running level keeps the frame in its timing record and
+// moves on by one frame, and a level whose cycles are used up is done (ScreenState 0, whatever
+// it was).
 void AdvanceLevel(SessionState& s);
 
 }  // namespace tavrik

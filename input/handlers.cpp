@@ -3,6 +3,7 @@
 
 #include "engine/level.h"
 #include "engine/response.h"
+#include "engine/timing_record.h"
 #include "input/hand_keys.h"
 
 namespace tavrik {
@@ -62,10 +63,10 @@ void KeyPress(SessionState& s, int code) {
   if (s.ScreenState >= 0) {
     if (IsHandCode(kLeftHandKey, code)) {
       s.LeftKeyHeld = 1;
-      RespondLeft(s);
+      RecordPress(s, kHandLeft, RespondLeft(s));
     } else if (IsHandCode(kRightHandKey, code)) {
       s.RightKeyHeld = 1;
-      RespondRight(s);
+      RecordPress(s, kHandRight, RespondRight(s));
     }
   }
 }

@@ -20,8 +20,10 @@ void KeyDown(SessionState& s, int key_code, int shift);
 
 // A character was typed (repeated while a key is held), as its Windows-1251 code 0..255: edits
 // and accepts the name, starts levels, abandons a test or quits, and hands the two hand keys
-// (their codes in input/hand_keys.h) to the scoring. The SDL translation calls it with the
-// hand key's own code for every press of that physical key, whatever the layout typed.
+// (their codes in input/hand_keys.h) to the scoring, and what the scoring made of them to the
+// timing record (an auto-repeat, s.KeyRepeat 1, is judged but not recorded). The SDL translation
+// calls it with the hand key's own code for every press of that physical key, whatever the layout
+// typed.
 void KeyPress(SessionState& s, int code);
 
 // A key went up: whichever key it was, neither hand key counts as held any more.

@@ -76,6 +76,7 @@ void EventPump::Dispatch(SessionState& s, const SDL_Event& event) {
     case SDL_TEXTINPUT: {
       if (s.ScreenState != kScreenNameEntry) break;
       s.KeyDownNs = -1;
+      s.KeyRepeat = 0;
       // One KeyPress per character, in the code page of the font and the reports; a character
       // the code page lacks arrives as "?", which no rule accepts.
       for (const char c : Utf8ToCp1251(event.text.text)) KeyPress(s, static_cast<unsigned char>(c));
@@ -84,6 +85,7 @@ void EventPump::Dispatch(SessionState& s, const SDL_Event& event) {
     case SDL_KEYDOWN: {
       const SDL_Keysym& key = event.key.keysym;
       s.KeyDownNs = stamps_.Take(event.key.timestamp, static_cast<int>(key.scancode));
+      s.KeyRepeat = event.key.repeat ? 1 : 0;
       KeyDown(s, static_cast<int>(key.sym), ShiftState(key.mod));
       const int code = CodeOfKey(key);
       if (code == 0) break;

@@ -32,9 +32,10 @@ class EventPump {
   void DoEvents(SessionState& s);
 
   // Hands one SDL event to the handlers:
-  //  - a key going down sets KeyDownNs to its stamp and calls KeyDown; the hand keys (by scan
-  //    code, on any layout, with any modifier) and Enter, Esc, Backspace and Space (by key code)
-  //    then call KeyPress with their codes, auto-repeat included;
+  //  - a key going down sets KeyDownNs to its stamp and KeyRepeat to whether it is an
+  //    auto-repeat, and calls KeyDown; the hand keys (by scan code, on any layout, with any
+  //    modifier) and Enter, Esc, Backspace and Space (by key code) then call KeyPress with their
+  //    codes, auto-repeat included;
   //  - typed text calls KeyPress with each character's Windows-1251 code, on the name screen
   //    only (anywhere else it is the tail of that screen, typed before text input went off);
   //  - one physical press is one KeyPress: while text input is on, the name screen takes Space

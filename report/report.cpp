@@ -6,9 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "codepage/cp1251.h"
 #include "filenames/path_lookup.h"
+#include "report/record.h"
 #include "report/report_file.h"
 
 namespace tavrik {
@@ -67,6 +69,7 @@ std::string BuildReportBlock(const SessionState& s, const LocalTime& now) {
 
 ReportIo DefaultReportIo() {
   ReportIo io;
+  io.open_for_append = report_file::OpenForAppend;
   io.write = report_file::Write;
   io.fsync = report_file::Sync;
   io.close = report_file::Close;
@@ -94,19 +97,26 @@ std::string ResolveReportDir(const std::string& report_dir) {
 }
 
 bool AppendWhole(const std::string& path, const std::string& data, const ReportIo& io,
-                 std::string* cause) {
+                 std::string* cause, const std::string& header) {
   bool existed = false;
   std::int64_t size_before = 0;
-  const int fd = report_file::OpenForAppend(path, &existed, &size_before);
+  const int fd = io.open_for_append(path, &existed, &size_before);
   if (fd < 0) {
     *cause = std::strerror(errno);
     return false;
   }
 
+  // A file that is new, or empty, starts with the header; it goes in the same whole write.
+  std::string with_header;
+  const std::string* whole = &data;
+  if (size_before == 0 && !header.empty()) {
+    with_header = header + data;
+    whole = &with_header;
+  }
   int error = 0;
   std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = io.write(fd, data.data() + done, data.size() - done);
+  while (done < whole->size()) {
+    const ssize_t n = io.write(fd, whole->data() + done, whole->size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       error = errno;
@@ -149,48 +159,108 @@ bool AppendWhole(const std::string& path, const std::string& data, const ReportI
   return false;
 }
 
+namespace {
+
+// Makes sure the report folder exists; `dir` gets it as the program finds it. Returns the reason
+// when it cannot be had, else an empty string.
+std::string PrepareReportFolder(const std::string& report_dir, std::string* dir) {
+  *dir = ResolveReportDir(report_dir);
+  std::error_code ec;
+  // Without the trailing separator: some libraries report an error for "a/b/" once created.
+  std::string folder = *dir;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (folder.empty()) folder = ".";
+  const std::filesystem::path dir_path = std::filesystem::u8path(folder);
+  // A missing report folder must not cost the subject a finished test.
+  if (!std::filesystem::is_directory(dir_path, ec)) {
+    std::filesystem::create_directories(dir_path, ec);
+  }
+  if (ec) return "не удалось создать папку отчетов: " + ec.message();
+  return "";
+}
+
+// Appends the test's timing record to its two files in `dir` (or tries to, when `folder_cause`
+// says the folder is missing). Returns what the examiner must be told; empty when all is written.
+std::string AppendTimingRecord(const SessionState& s, const LocalTime& now, const std::string& dir,
+                               const std::string& folder_cause, const ReportIo& io) {
+  struct RecordFile {
+    std::string name, header, rows;
+  };
+  std::vector<RecordFile> files;
+  try {
+    files.push_back({PressRecordFileName(s.TestKind), PressRecordHeader(), BuildPressRows(s, now)});
+    files.push_back({FrameRecordFileName(s.TestKind), FrameRecordHeader(), BuildFrameRows(s, now)});
+  } catch (const std::exception& e) {
+    return std::string("Запись времени не составлена: ") + e.what() + ".";
+  }
+  std::string told;
+  const std::string name = Cp1251ToUtf8(s.SubjectName);
+  for (const RecordFile& file : files) {
+    std::string path = dir + file.name;
+    std::string cause = folder_cause;
+    bool written = false;
+    if (cause.empty()) {
+      path = ResolveCaseInsensitive(dir, file.name);
+      written = AppendWhole(path, file.rows, io, &cause, kUtf8Bom + file.header);
+    }
+    if (written) continue;
+    io.error_stream("Запись времени испытуемого «" + name + "» для файла " + path + ":\n" +
+                    file.header + file.rows);
+    told += (told.empty() ? "" : "\n") + std::string("Не удалось записать файл ") + path + ": " +
+            cause + ". Его строки выведены в стандартный поток ошибок.";
+  }
+  if (s.Timing.presses_lost > 0) {
+    told += (told.empty() ? "" : "\n") + std::string("В запись времени не вошли ") +
+            std::to_string(s.Timing.presses_lost) + " нажатий: она вмещает " +
+            std::to_string(TimingRecord::kMaxPresses) + ".";
+  }
+  return told;
+}
+
+}  // namespace
+
 void WriteReport(SessionState& s, const ReportIo& io) {
   const LocalTime now = s.services.Now();
   const std::string block = BuildReportBlock(s, now);
   const std::string file_name = ReportFileName(s.TestKind);
+  const std::string name = Cp1251ToUtf8(s.SubjectName);
 
   std::string path;
   std::string cause;
+  std::string dir;
+  std::string folder_cause;
   bool written = false;
   if (file_name.empty()) {
     path = s.ReportDir;
     cause = "нет файла отчета для вида испытания " + std::to_string(s.TestKind);
   } else {
-    const std::string dir = ResolveReportDir(s.ReportDir);
+    folder_cause = PrepareReportFolder(s.ReportDir, &dir);
     path = dir + file_name;
-    std::error_code ec;
-    // Without the trailing separator: some libraries report an error for "a/b/" once created.
-    std::string folder = dir;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    if (folder.empty()) folder = ".";
-    const std::filesystem::path dir_path = std::filesystem::u8path(folder);
-    // A missing report folder must not cost the subject a finished test.
-    if (!std::filesystem::is_directory(dir_path, ec)) {
-      std::filesystem::create_directories(dir_path, ec);
-    }
-    if (ec) {
-      cause = "не удалось создать папку отчетов: " + ec.message();
-    } else {
+    cause = folder_cause;
+    if (cause.empty()) {
       path = ResolveCaseInsensitive(dir, file_name);
       written = AppendWhole(path, block, io, &cause);
     }
   }
-  if (written) return;
 
-  // The results go to standard error first, so they survive whatever the message box does.
-  const std::string name = Cp1251ToUtf8(s.SubjectName);
-  io.error_stream("Результаты испытуемого «" + name + "» для файла " + path + ":\n" +
-                  Cp1251ToUtf8(block));
-  // The message shows the block too: where standard error goes nowhere, the examiner can still
-  // copy the results from the screen.
-  s.services.ShowError("Не удалось записать отчет в файл " + path + ": " + cause +
-                       ". Результаты испытуемого «" + name +
-                       "» выведены в стандартный поток ошибок:\n\n" + Cp1251ToUtf8(block));
+  std::string message;
+  if (!written) {
+    // The results go to standard error first, so they survive whatever the message box does.
+    io.error_stream("Результаты испытуемого «" + name + "» для файла " + path + ":\n" +
+                    Cp1251ToUtf8(block));
+    // The message shows the block too: where standard error goes nowhere, the examiner can
+    // still copy the results from the screen.
+    message = "Не удалось записать отчет в файл " + path + ": " + cause +
+              ". Результаты испытуемого «" + name + "» выведены в стандартный поток ошибок:\n\n" +
+              Cp1251ToUtf8(block);
+  }
+  // The record only once the block is in its file or on standard error: nothing that goes wrong
+  // with the record can cost the block.
+  if (!file_name.empty()) {
+    const std::string told = AppendTimingRecord(s, now, dir, folder_cause, io);
+    if (!told.empty()) message += (message.empty() ? "" : "\n") + told;
+  }
+  if (!message.empty()) s.services.ShowError(message);
 }
 
 void WriteReport(SessionState& s) {

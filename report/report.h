@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -28,6 +29,8 @@ std::string BuildReportBlock(const SessionState& s, const LocalTime& now);
 // The low-level calls behind an append, replaceable so that tests can make a write fail
 // halfway. Each call behaves like its POSIX namesake, errno included.
 struct ReportIo {
+  // report_file::OpenForAppend's meaning.
+  std::function<int(const std::string& path, bool* existed, std::int64_t* size)> open_for_append;
   std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
   std::function<int(int fd)> fsync;
   std::function<int(int fd)> close;
@@ -42,15 +45,18 @@ ReportIo DefaultReportIo();
 // disk is used for "Отчет/"), else `report_dir` as given. Ends in '/'.
 std::string ResolveReportDir(const std::string& report_dir);
 
-// Appends `data` to the file at `path` (created with mode 0644 when absent) as a whole: on
-// any failure the file is brought back to its size before, or removed again when this call
-// created it. Returns true on success; otherwise `cause` gets the reason.
+// Appends `data` to the file at `path` (created with mode 0644 when absent) as a whole, with
+// `header` in front when the file is new or empty: on any failure the file is brought back to its
+// size before, or removed again when this call created it. Returns true on success; otherwise
+// `cause` gets the reason.
 bool AppendWhole(const std::string& path, const std::string& data, const ReportIo& io,
-                 std::string* cause);
+                 std::string* cause, const std::string& header = "");
 
 // Appends the session's block to the report file of s.TestKind, creating the report folder
-// when it is missing. On failure the block goes to io.error_stream and the examiner is told
-// through s.services.ShowError; the session itself is not changed.
+// when it is missing, and then the test's timing record to its two files (report/record.h). On
+// failure the block, or the rows of a record file, go to io.error_stream, and the examiner is told
+// of every file that was not written in one message through s.services.ShowError; the session
+// itself is not changed.
 void WriteReport(SessionState& s, const ReportIo& io);
 void WriteReport(SessionState& s);
 

@@ -60,6 +60,13 @@ Rect GlyphRect(int cell, int half, double cell_width, double cell_height);
 // state, advance a running level by one step and close a level whose cycles are done.
 void ComposeFrame(Form1& f);
 
+// How `pacer` paces the frames, as plain data for the engine's timing record.
+FramePacing PacingOf(const FramePacer& pacer);
+
+// Hands the frame just composed to the display, then tells the session when it was shown and
+// how the frames are paced.
+void ShowFrame(Form1& f);
+
 // The sign-place form of a whole number: a blank (or a minus sign), then its digits.
 std::string SignPlace(long value);
 

@@ -8,6 +8,7 @@
 #include "codepage/cp1251.h"
 #include "engine/geometry.h"
 #include "engine/stimulus.h"
+#include "engine/timing_record.h"
 #include "shell/form.h"
 
 namespace tavrik {
@@ -173,6 +174,32 @@ void ComposeFrame(Form1& f) {
   }
 
   AdvanceLevel(s);
+}
+
+static_assert(FramePacer::kFramePeriodNs == kNominalFramePeriodNs,
+              "the timing record measures frames against the pacer's period");
+
+FramePacing PacingOf(const FramePacer& pacer) {
+  FramePacing p;
+  switch (pacer.mode()) {
+    case FramePacer::Mode::kProbing:
+      p.kind = FramePacing::Kind::kMeasuring;
+      break;
+    case FramePacer::Mode::kVsync:
+      p.kind = FramePacing::Kind::kVsync;
+      break;
+    case FramePacer::Mode::kTimer:
+      p.kind = FramePacing::Kind::kTimer;
+      break;
+  }
+  p.refreshes_per_frame = static_cast<std::int8_t>(pacer.presents_per_frame());
+  p.display_hz = pacer.display_hz();
+  return p;
+}
+
+void ShowFrame(Form1& f) {
+  f.display.Flip();
+  FrameShown(f.s, f.display.Pacer().released_ns(), PacingOf(f.display.Pacer()));
 }
 
 }  // namespace tavrik

@@ -61,8 +61,7 @@ int main(int, char**) {
     while (f.s.Running == -1) {
       pump.DoEvents(f.s);
       ComposeFrame(f);
-      f.display.Flip();
-      f.s.FrameShownNs = f.display.Pacer().released_ns();
+      ShowFrame(f);
     }
   } catch (const DisplayError& e) {
     ShowFatal(f, e.what());

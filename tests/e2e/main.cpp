@@ -56,7 +56,8 @@ int Usage() {
                "       e2e_subject level-timing|mode-restore|mode-switch --folder DIR "
                "--artifacts DIR --program ./TavrikN --refresh HZ\n"
                "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
-               "on) end the program on the finished test's screen instead of the last Space\n"
+               "on) end the program on the finished test's screen instead of the last Space;\n"
+               "linear+blocked-record (and so on) puts a folder where its press record file goes\n"
                "--wine PREFIX: the programs are the Windows build's (./TavrikN.exe), run under\n"
                "Wine in PREFIX\n");
   return 2;

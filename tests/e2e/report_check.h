@@ -23,20 +23,25 @@ std::string ExpectedBlock(const std::string& name, const std::string& date_time,
 // The contents of the three report files (empty when absent) and the names of every file in
 // the report folder.
 struct ReportFolder {
-  std::map<std::string, std::string> files;  // file name (UTF-8) -> bytes
+  std::map<std::string, std::string> files;  // file name (UTF-8) -> bytes (none for a folder)
   static ReportFolder Read(const std::string& report_dir);
   std::string Listing() const;
 };
 
 // Checks that `after` is `before` with exactly one block appended to the file of `test_kind`,
-// the others unchanged, and that the block is `name`'s with these results, dated at a local time
-// from `from` to `to` (whole seconds, one second of slack each way). Throws Failure showing
-// both blocks otherwise. Returns the appended block.
+// the others unchanged (but the test's own record files, which record_check.h checks), and that the
+// block is `name`'s with these results, dated at a local time from `from` to `to` (whole seconds,
+// one second of slack each way). Throws Failure showing both blocks otherwise. Returns the appended
+// block.
 std::string CheckAppendedBlock(const ReportFolder& before, const ReportFolder& after, int test_kind,
                                const std::string& name, const Results& left, const Results& right,
                                std::time_t from, std::time_t to);
 
 // The report file of a test kind (UTF-8 name).
 std::string ReportFileName(int test_kind);
+
+// The timing record files beside it: one row per press, one row per level (UTF-8 names).
+std::string PressRecordFileName(int test_kind);
+std::string FrameRecordFileName(int test_kind);
 
 }  // namespace e2e

@@ -2,9 +2,11 @@
 #include "scenarios.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -12,9 +14,12 @@
 #include <set>
 #include <vector>
 
+#include <sys/wait.h>
+
 #include "failure.h"
 #include "input/hand_keys.h"
 #include "program.h"
+#include "record_check.h"
 #include "reference.h"
 #include "report_check.h"
 #include "screens.h"
@@ -137,6 +142,64 @@ double WaitForBallInFrame(Screens& screens, bool left, const std::string& what) 
                 what);
 }
 
+// Waits for the program's one message box and checks that it fits the screen.
+Box WaitForMessageBox(XSession& x, Program& program, const std::string& when, double seconds) {
+  const double until = Elapsed() + seconds;
+  while (Elapsed() < until) {
+    const std::vector<Box> boxes = x.DialogBoxes("Tavrik");
+    if (boxes.size() == 1) {
+      const Box& b = boxes[0];
+      if (b.x < 0 || b.y < 0 || b.Right() > x.ScreenWidth() || b.Bottom() > x.ScreenHeight()) {
+        throw Failure("the message box " + when + " does not fit the " +
+                      std::to_string(x.ScreenWidth()) + "x" + std::to_string(x.ScreenHeight()) +
+                      " screen: " + b.Str());
+      }
+      Log("message box " + when + " at " + b.Str());
+      return b;
+    }
+    if (boxes.size() > 1) throw Failure("more than one message box " + when);
+    program.CheckRunning("while its message box " + when + " was awaited");
+    Pause(0.05);
+  }
+  throw Failure("no message box " + when + " within " + std::to_string(int(seconds)) + " s");
+}
+
+void CheckBoxClosed(XSession& x, const std::string& key, const std::string& when) {
+  for (int i = 0; i < 100 && !x.DialogBoxes("Tavrik").empty(); ++i) Pause(0.05);
+  if (!x.DialogBoxes("Tavrik").empty()) {
+    throw Failure(key + " did not close the message box " + when);
+  }
+}
+
+// The session's record files read back as their readers do (tests/clients/check_record.py):
+// Python's csv module, and LibreOffice where it is installed.
+void ReadRecordBack(const std::string& report_dir) {
+  const std::string python = TAVRIK_PYTHON;
+  if (python.empty()) {
+    Log("no Python 3 where the tests were built: the record files were not read back");
+    return;
+  }
+  for (const std::string how : {"", "--libreoffice "}) {
+    const std::string command =
+        python + " " TAVRIK_RECORD_CHECK " " + how + "'" + report_dir + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) throw Failure("cannot run " + command);
+    std::string out;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    const int status = pclose(pipe);
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::string reader = how.empty() ? "Python" : "LibreOffice";
+    if (code == 77) {
+      Log("the record files were not opened in LibreOffice: " + out);
+    } else if (code != 0) {
+      throw Failure(reader + " does not read the record files as written:\n" + out);
+    } else {
+      Log(reader + " reads the record files back:\n" + out);
+    }
+  }
+}
+
 class Run {
  public:
   Run(const ScenarioOptions& o, XSession& x, const ProgramRun& run, const std::string& name,
@@ -224,8 +287,12 @@ class Run {
   // write the same block before the program ends.
   enum class Ending { kSpace, kWindowClosed, kTerminated };
 
-  // A whole test by the scripted subject, and its report block.
-  void Complete(int kind, bool check_held_keys, Ending ending = Ending::kSpace) {
+  // A whole test by the scripted subject, its report block and its timing record. With
+  // `blocked_record` a folder stands where the press record file would be created, so that the
+  // program cannot write it: the block and the level rows must be written all the same, the
+  // examiner told which file it is, and the press rows be on standard error.
+  void Complete(int kind, bool check_held_keys, Ending ending = Ending::kSpace,
+                bool blocked_record = false) {
     ChooseTest(kind);
     if (check_held_keys) CheckHeldKeys(kind);
     const TestPlan plan = PlanFor(kind);
@@ -255,6 +322,9 @@ class Run {
           std::to_string(l) + "-10 and " + std::to_string(r) + "-10 as planned");
     }
 
+    const std::string press_file = PressRecordFileName(kind);
+    const std::string blocked = ReportDir(options_) + "/" + press_file;
+    if (blocked_record) std::filesystem::create_directory(std::filesystem::u8path(blocked));
     const ReportFolder before = ReportFolder::Read(ReportDir(options_));
     const std::time_t from = std::time(nullptr);
     if (ending == Ending::kSpace) {
@@ -277,6 +347,20 @@ class Run {
       after = ReportFolder::Read(ReportDir(options_));
     }
     const std::time_t to = std::time(nullptr);
+    if (blocked_record) {
+      WaitForMessageBox(x_, program_, "for the record file that cannot be written", 10);
+      x_.Tap("Return");
+      CheckBoxClosed(x_, "Return", "for the record file that cannot be written");
+      const std::string said = "/" + press_file + ": " + std::strerror(EISDIR);
+      if (program_.StandardError().find(said) == std::string::npos) {
+        throw Failure("the examiner was not told that " + press_file + " cannot be written (\"" +
+                      said + "\"); standard error:\n" + program_.StandardError());
+      }
+      Log(program_.Name() + ": the message names " + press_file + " and why");
+      // The box took the pointer over; a move puts the menu's pointer back where the mouse is.
+      x_.MoveMouse(400, menu_y_ + 1);
+      x_.MoveMouse(400, menu_y_);
+    }
     if (ending == Ending::kSpace) {
       screens_.WaitFor(ScreenSetup::Menu(400, static_cast<float>(menu_y_), menu_button_),
                        "the menu after the report", 10);
@@ -293,10 +377,34 @@ class Run {
     }
     Pause(0.2);  // anything written after the first bytes would show now
     after = ReportFolder::Read(ReportDir(options_));
-    CheckAppendedBlock(before, after, kind, name_, left, right, from, to);
+    const std::string block = CheckAppendedBlock(before, after, kind, name_, left, right, from, to);
     Log(program_.Name() + ": " + TestName(kind) + " report block appended to " + file +
         " as expected (" + std::to_string(left_total) + " left and " + std::to_string(right_total) +
         " right hits) after " + EndingName(ending));
+
+    // Kept with the artifacts, to look at whatever the checks below find.
+    for (const std::string& f : {PressRecordFileName(kind), FrameRecordFileName(kind)}) {
+      if (!after.files.count(f)) continue;
+      std::ofstream(std::filesystem::u8path(options_.artifacts + "/" + f), std::ios::binary)
+          << after.files.at(f);
+    }
+    // The record's rows carry line 2's date and time exactly.
+    const std::string prefix = ToCp1251("Дата и время: ");
+    const std::size_t line2 = block.find("\r\n") + 2 + prefix.size();
+    const std::string date_time = block.substr(line2, block.find("\r\n", line2) - line2);
+    const std::string press_rows =
+        blocked_record ? RecordRowsOnStandardError(program_.StandardError(), "/" + press_file)
+                       : AppendedRecordRows(before, after, press_file, kPressRecordHeader);
+    CheckPressRows(press_rows, kind, name_, date_time, subject);
+    CheckLevelRows(AppendedRecordRows(before, after, FrameRecordFileName(kind), kFrameRecordHeader),
+                   kind, name_, date_time);
+    if (blocked_record) {
+      if (!std::filesystem::is_empty(std::filesystem::u8path(blocked))) {
+        throw Failure("something was written into the folder that stands where " + press_file +
+                      " belongs");
+      }
+      std::filesystem::remove(std::filesystem::u8path(blocked));
+    }
   }
 
   static std::string EndingName(Ending ending) {
@@ -391,12 +499,12 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
       if (test == "abandon" && how.empty()) {
         run.Abandon();
       } else if ((test == "linear" || test == "circular" || test == "flash") &&
-                 (how.empty() || how == "close" || how == "sigterm")) {
+                 (how.empty() || how == "close" || how == "sigterm" || how == "blocked-record")) {
         const int kind = test == "circular" ? 1 : test == "linear" ? 2 : 3;
         const Run::Ending ending = how == "close"     ? Run::Ending::kWindowClosed
                                    : how == "sigterm" ? Run::Ending::kTerminated
                                                       : Run::Ending::kSpace;
-        run.Complete(kind, !held_checked, ending);
+        run.Complete(kind, !held_checked, ending, how == "blocked-record");
         held_checked = true;
         ended = ending != Run::Ending::kSpace;
       } else {
@@ -405,6 +513,7 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
     }
     if (!ended) run.Quit();
   }
+  ReadRecordBack(ReportDir(options));
 }
 
 // The menu with the pointer at (x, y) of the image. On a scaled screen the mouse position comes
@@ -515,39 +624,6 @@ void QuickTour(const ScenarioOptions& options, const std::string& program_name) 
   Log("Esc left the test for the menu without a report");
   QuitFromMenu(x, program);
 }
-
-namespace {
-
-// Waits for the program's one message box and checks that it fits the screen.
-Box WaitForMessageBox(XSession& x, Program& program, const std::string& when, double seconds) {
-  const double until = Elapsed() + seconds;
-  while (Elapsed() < until) {
-    const std::vector<Box> boxes = x.DialogBoxes("Tavrik");
-    if (boxes.size() == 1) {
-      const Box& b = boxes[0];
-      if (b.x < 0 || b.y < 0 || b.Right() > x.ScreenWidth() || b.Bottom() > x.ScreenHeight()) {
-        throw Failure("the message box " + when + " does not fit the " +
-                      std::to_string(x.ScreenWidth()) + "x" + std::to_string(x.ScreenHeight()) +
-                      " screen: " + b.Str());
-      }
-      Log("message box " + when + " at " + b.Str());
-      return b;
-    }
-    if (boxes.size() > 1) throw Failure("more than one message box " + when);
-    program.CheckRunning("while its message box " + when + " was awaited");
-    Pause(0.05);
-  }
-  throw Failure("no message box " + when + " within " + std::to_string(int(seconds)) + " s");
-}
-
-void CheckBoxClosed(XSession& x, const std::string& key, const std::string& when) {
-  for (int i = 0; i < 100 && !x.DialogBoxes("Tavrik").empty(); ++i) Pause(0.05);
-  if (!x.DialogBoxes("Tavrik").empty()) {
-    throw Failure(key + " did not close the message box " + when);
-  }
-}
-
-}  // namespace
 
 // --- The hand keys on every layout, and the press stamps --------------------------------------
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <map>
 
+#include "display/frame_pacer.h"
 #include "failure.h"
 #include "input/hand_keys.h"
 
@@ -102,6 +103,18 @@ TestPlan PlanFor(int test_kind) {
   return p;
 }
 
+const char* OutcomeText(Outcome o) {
+  switch (o) {
+    case Outcome::kHit:
+      return "попадание";
+    case Outcome::kMiss:
+      return "промах";
+    case Outcome::kLatched:
+      return "не учтено";
+  }
+  return "?";
+}
+
 std::string PressRecord::Str() const {
   char text[300];
   std::snprintf(text, sizeof text, "%7.2f s  level %d cycle %2d %-5s '%c' %-28s ball %s", when,
@@ -117,7 +130,88 @@ struct Subject::Sample {
   bool seen = false;
   double cx = 0, cy = 0;
   double t = 0;
+  std::int64_t ns = 0;  // on the program's clock, just before the screen was read
 };
+
+namespace {
+
+// Where the ball's centre passes the centre of a hand's frame, for the moments the subject sees.
+constexpr double kFrameCentreX[2] = {220, 580};
+constexpr double kBand = 40;
+
+// The frames seen change, and when the ball comes within kBand of a frame's centre and leaves it.
+// The band is symmetric about the moment, so the moment is its middle, unless the program was held
+// up inside it: then the band lasts longer than the ball's motion through it takes, the stall may
+// have been anywhere in it, and the moment is known only to half of that (SubjectMoment::held_ns).
+struct MomentWatch {
+  explicit MomentWatch(double band) : band_ns(band) {}
+  double band_ns;  // how long the ball takes through the band at the level's speed
+  double last_x = -1e9, last_y = -1e9;
+  std::int64_t last_change = -1, change_before = -1;
+  bool in_band[2] = {false, false};
+  std::int64_t enter[2] = {0, 0}, enter_gap[2] = {0, 0};
+
+  // A sample of the moving ball; returns the hand whose moment it completes (-1: none) in `m`.
+  int See(double x, double y, std::int64_t ns, SubjectMoment* m) {
+    if (std::fabs(x - last_x) + std::fabs(y - last_y) < 0.25) return -1;
+    last_x = x;
+    last_y = y;
+    change_before = last_change;
+    last_change = ns;
+    if (change_before < 0) return -1;
+    const std::int64_t edge = (change_before + last_change) / 2;
+    const std::int64_t gap = last_change - change_before;
+    for (int h = 0; h < 2; ++h) {
+      const bool inside = std::fabs(x - kFrameCentreX[h]) < kBand;
+      if (inside && !in_band[h]) {
+        in_band[h] = true;
+        enter[h] = edge;
+        enter_gap[h] = gap;
+      } else if (!inside && in_band[h]) {
+        in_band[h] = false;
+        m->hand = static_cast<Hand>(h);
+        m->ns = (enter[h] + edge) / 2;
+        m->uncertainty_ns = (enter_gap[h] + gap) / 4;
+        // A stall inside the band shifts its middle by up to half the stall away from the moment,
+        // and the band lasts that much longer. Its edges are known to half a frame each, so a
+        // band seen x too long had a stall of up to x plus a frame; the middle's error, edges
+        // included, is at most x / 2 more than without one.
+        const double excess = static_cast<double>(edge - enter[h]) - band_ns;
+        m->held_ns = excess > 0 ? static_cast<std::int64_t>(excess / 2) : 0;
+        return h;
+      }
+    }
+    return -1;
+  }
+};
+
+// The flash test's latches as the subject can follow them: both open when a level starts; each
+// flash's end opens the latch of the side of the flash after it (the other side's, after the
+// first flash of a cycle; after the second, whichever comes on next); a press uses the latch of
+// its hand.
+struct FlashLatches {
+  bool open[2] = {true, true};
+  bool open_at_next_onset = false;
+
+  void Onset(Hand side) {
+    if (open_at_next_onset) open[side] = true;
+    open_at_next_onset = false;
+  }
+  void End(bool next_side_known, Hand next_side) {
+    if (next_side_known) {
+      open[next_side] = true;
+    } else {
+      open_at_next_onset = true;
+    }
+  }
+  Outcome Take(Hand hand, bool flash_on_its_side) {
+    if (!open[hand]) return Outcome::kLatched;
+    open[hand] = false;
+    return flash_on_its_side ? Outcome::kHit : Outcome::kMiss;
+  }
+};
+
+}  // namespace
 
 // What the subject knows about one side during a level.
 struct Subject::Side {
@@ -138,11 +232,14 @@ Subject::Subject(Screens& screens) : screens_(screens) {
   }
 }
 
-void Subject::Press(Hand hand, const std::string& why, const Sample& at, bool scores, bool hold) {
+void Subject::Press(Hand hand, const std::string& why, const Sample& at, Outcome expected,
+                    bool hold) {
+  const bool scores = expected == Outcome::kHit;
   PressRecord r;
   r.level = level_;
   r.hand = hand;
   r.why = why;
+  r.expected = expected;
   r.ball_seen = at.seen;
   r.ball_x = at.cx;
   r.ball_y = at.cy;
@@ -266,6 +363,14 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
   int motion = 0;        // +1 or -1 along that measure, 0 when not known
   int flash_side = -1;   // side of the flash on the screen, -1 between flashes
   bool shoot = !shoot_name_.empty() && !shot_taken_;
+  // The ball's x is 400 + 180 sin(Phase * 3.14 / 180): it stays within kBand of the extreme for
+  // 2 asin(1 - kBand / 180) short of half a turn of that angle.
+  static const double kSpeed[3][5] = {{0}, {0, 1.5, 2, 2.5, 3}, {0, 3, 4, 5, 6}};
+  const double band_angle = 3.14159265358979 - 2 * std::asin(1 - kBand / 180);
+  MomentWatch moment_watch(
+      test_kind == 3 ? 0 : band_angle * 180 / 3.14 / kSpeed[test_kind][level] * 1e9 / 60);
+  FlashLatches latches;
+  std::int64_t last_sample_ns = -1;
 
   screens_.X().Tap("space");
   const double started = Elapsed();
@@ -285,8 +390,16 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
     }
     Sample s;
     s.t = now;
+    s.ns = tavrik::MonotonicNowNs();
     s.seen = FindBall(screens_.X().Grab(watch), watch, stride, &s.cx, &s.cy);
     ++samples;
+    if (s.seen && test_kind != 3) {
+      SubjectMoment m;
+      if (moment_watch.See(s.cx, s.cy, s.ns, &m) >= 0) {
+        m.level = level;
+        moments_.push_back(m);
+      }
+    }
 
     if (s.seen && test_kind == 2) {
       // Linear: the ball swings along the centre line. d is how far it stands out on a side.
@@ -317,7 +430,7 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
           if (next <= 10 && d > 3 && d < 60 && outward && plan.hand[h][next - 1] == 'E' &&
               !sd.early[next]) {
             current_cycle_[h] = next;
-            Press(h, "early, before the frame", s, false);
+            Press(h, "early, before the frame", s, Outcome::kMiss);
             sd.early[next] = true;
           }
           continue;
@@ -327,13 +440,13 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
         const bool in_window = (outward && d >= edge + 10) || (inward && d >= edge + 25);
         if (sd.presses == 0 && in_window) {
           if (a == 'H' || a == 'D') {
-            Press(h, "inside the frame", s, true);
+            Press(h, "inside the frame", s, Outcome::kHit);
             sd.presses = 1;
             sd.first_press = now;
           } else if (a == 'W') {
-            Press(h == kLeft ? kRight : kLeft, "other hand, ball in this frame", s, false);
+            Press(h == kLeft ? kRight : kLeft, "other hand, ball in this frame", s, Outcome::kMiss);
             current_cycle_[h] = sd.pass;
-            Press(h, "inside the frame", s, true);
+            Press(h, "inside the frame", s, Outcome::kHit);
             sd.presses = 1;
           } else if (a == 'E') {
             // The press after an early one counts for nothing, so for a screenshot it may
@@ -341,17 +454,17 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
             if (!sd.early[sd.pass]) {
               sd.presses = 1;
             } else if (!shoot || d >= 170) {
-              Press(h, "inside the frame after early", s, false, shoot);
+              Press(h, "inside the frame after early", s, Outcome::kLatched, shoot);
               shoot = false;
               sd.presses = 1;
             }
           }
         } else if (a == 'D' && sd.presses == 1 && now - sd.first_press > 0.025) {
-          Press(h, "again in the same pass", s, false);
+          Press(h, "again in the same pass", s, Outcome::kLatched);
           sd.presses = 2;
         }
         if (a == 'L' && !sd.late_done && inward && d < edge - 10 && d > 60) {
-          Press(h, "late, after the frame", s, false);
+          Press(h, "late, after the frame", s, Outcome::kMiss);
           sd.late_done = true;
         }
       }
@@ -378,7 +491,7 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
           CheckCycle(h, sd.pass);
           // Coming round to this side's frame, well before its window: the early answer.
           if (sd.pass <= 10 && plan.hand[h][sd.pass - 1] == 'E' && v > 72) {
-            Press(h, "early, before the frame", s, false);
+            Press(h, "early, before the frame", s, Outcome::kMiss);
             sd.early[sd.pass] = true;
           }
         } else if (sd.in_zone && d < 90) {
@@ -389,29 +502,29 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
         const bool in_window = v <= 38;
         if (sd.presses == 0 && in_window) {
           if (a == 'H' || a == 'D') {
-            Press(h, "inside the frame", s, true);
+            Press(h, "inside the frame", s, Outcome::kHit);
             sd.presses = 1;
             sd.first_press = now;
           } else if (a == 'W') {
-            Press(h == kLeft ? kRight : kLeft, "other hand, ball in this frame", s, false);
+            Press(h == kLeft ? kRight : kLeft, "other hand, ball in this frame", s, Outcome::kMiss);
             current_cycle_[h] = sd.pass;
-            Press(h, "inside the frame", s, true);
+            Press(h, "inside the frame", s, Outcome::kHit);
             sd.presses = 1;
           } else if (a == 'E') {
             if (!sd.early[sd.pass]) {
               sd.presses = 1;
             } else if (!shoot || std::fabs(s.cy - 300) <= 8) {
-              Press(h, "inside the frame after early", s, false, shoot);
+              Press(h, "inside the frame after early", s, Outcome::kLatched, shoot);
               shoot = false;
               sd.presses = 1;
             }
           }
         } else if (a == 'D' && sd.presses == 1 && now - sd.first_press > 0.025) {
-          Press(h, "again in the same pass", s, false);
+          Press(h, "again in the same pass", s, Outcome::kLatched);
           sd.presses = 2;
         }
         if (a == 'L' && !sd.late_done && receding && v > 57) {
-          Press(h, "late, after the frame", s, false);
+          Press(h, "late, after the frame", s, Outcome::kMiss);
           sd.late_done = true;
         }
       }
@@ -425,21 +538,32 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
         const Hand h = static_cast<Hand>(at);
         Side& sd = side[h];
         flash_side = at;
+        latches.Onset(h);
+        if (last_sample_ns >= 0) {
+          moments_.push_back({level, h, (last_sample_ns + s.ns) / 2, (s.ns - last_sample_ns) / 2});
+        }
         ++sd.pass;
         CheckCycle(h, sd.pass);
         if (sd.pass <= 10) {
           const char a = plan.hand[h][sd.pass - 1];
+          const Hand o = h == kLeft ? kRight : kLeft;
           if (a == 'H') {
-            Press(h, "during the flash", s, true);
+            Press(h, "during the flash", s, latches.Take(h, true));
           } else if (a == 'D') {
-            Press(h, "during the flash", s, true);
-            Press(h, "again at once", s, false);
+            Press(h, "during the flash", s, latches.Take(h, true));
+            // At once, so that the program takes both in the same pump: a frame later it would
+            // still show the flash, and were the next flash on the same side, its latch would be
+            // open again and the press would score for it. A key pressed again within 2 ms of
+            // going up is taken for its auto-repeat by SDL on X11, which answers but is no row
+            // of the record; no hand is that quick.
+            Press(h, "again at once", s, latches.Take(h, true));
+            presses_.back().may_be_repeat = true;
           } else if (a == 'W') {
-            Press(h == kLeft ? kRight : kLeft, "other hand, flash on this side", s, false);
+            Press(o, "other hand, flash on this side", s, latches.Take(o, false));
             current_cycle_[h] = sd.pass;
-            Press(h, "during the flash", s, true);
+            Press(h, "during the flash", s, latches.Take(h, true));
           } else if (a == 'E' && sd.early[sd.pass]) {
-            Press(h, "during the flash after early", s, false, shoot);
+            Press(h, "during the flash after early", s, latches.Take(h, true), shoot);
             shoot = false;
           }
         }
@@ -450,14 +574,16 @@ void Subject::RunLevel(int test_kind, int level, const LevelPlan& plan, int left
         const Hand other = done == kLeft ? kRight : kLeft;
         flash_side = -1;
         const int cycle = side[done].pass;
+        latches.End(side[other].pass < cycle, other);
         if (cycle <= 10 && side[other].pass < cycle && plan.hand[other][cycle - 1] == 'E') {
           current_cycle_[other] = cycle;
-          Press(other, "early, in the dark interval", s, false);
+          Press(other, "early, in the dark interval", s, latches.Take(other, false));
           side[other].early[cycle] = true;
         }
       }
     }
 
+    last_sample_ns = s.ns;
     CheckCounts(false);
     if (now >= next_top_check) {
       next_top_check = running_seen ? now + 0.1 : now;

@@ -44,17 +44,43 @@ struct TestPlan {
 // The plan each test kind is run with (1 circular, 2 linear, 3 flash).
 TestPlan PlanFor(int test_kind);
 
+// What the program must make of a press: a hit, a miss (judged, the ball not in the frame), or
+// nothing (the hand's latch was closed).
+enum class Outcome { kHit, kMiss, kLatched };
+const char* OutcomeText(Outcome o);  // as the timing record writes it
+
 // One key press of the subject, for the record of a level and for failure messages.
 struct PressRecord {
   int level = 0, cycle = 0;
   Hand hand = kLeft;
   char action = 'H';
+  Outcome expected = Outcome::kHit;
+  // Sent so soon after the press before it that the program may take it for an auto-repeat of
+  // the key, which has no row in the timing record.
+  bool may_be_repeat = false;
   std::string why;
   double ball_x = 0, ball_y = 0;  // ball centre when the subject pressed
   bool ball_seen = false;
   double when = 0;           // seconds since the driver started
   std::int64_t sent_ns = 0;  // when the key went to the server, on the program's clock
   std::string Str() const;
+};
+
+// When the subject saw the ball at the centre of a hand's frame (moving tests) or a flash of that
+// hand's side come on, on the program's clock, estimated from the frames it saw change: the middle
+// of the moments the ball came within 40 pixels of the frame's centre and left again, each taken
+// half way between the first sightings of the frames before and after; for a flash, half way
+// between the last look without it and the first with it. `uncertainty_ns` is half the time
+// between those sightings (the subject looks every few milliseconds, so a frame at most).
+// `held_ns`: when the ball took longer through the 40 pixels than its speed gives (the program may
+// have been held up there, by a busy machine), half of that more, since a stall may have been on
+// either side of the moment.
+struct SubjectMoment {
+  int level = 0;
+  Hand hand = kLeft;
+  std::int64_t ns = 0;
+  std::int64_t uncertainty_ns = 0;
+  std::int64_t held_ns = 0;
 };
 
 class Subject {
@@ -68,6 +94,7 @@ class Subject {
                 int right_total_before);
 
   const std::vector<PressRecord>& Presses() const { return presses_; }
+  const std::vector<SubjectMoment>& Moments() const { return moments_; }
 
   // Linear test only: `f` runs each time the ball has left a frame behind (a pass is over), so
   // that the keyboard can be set up for the next pass while the ball is away.
@@ -80,7 +107,8 @@ class Subject {
  private:
   struct Side;
   struct Sample;
-  void Press(Hand hand, const std::string& why, const Sample& at, bool scores, bool hold = false);
+  void Press(Hand hand, const std::string& why, const Sample& at, Outcome expected,
+             bool hold = false);
   void CheckCycle(Hand hand, int pass);
   void CheckCounts(bool final_check);
   int ShownCount(Hand hand, const Image& screen) const;
@@ -90,6 +118,7 @@ class Subject {
   int level_ = 0;
   const LevelPlan* plan_ = nullptr;
   std::vector<PressRecord> presses_;
+  std::vector<SubjectMoment> moments_;
   std::array<int, 2> expected_count_{};  // hits of the level the screen should show
   std::array<double, 2> check_after_{};  // when to look at the counts again (0: no need)
   std::array<double, 2> check_deadline_{};

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "display/display_mode.h"
+#include "shell/form.h"
 
 namespace tavrik {
 namespace {
@@ -152,6 +153,12 @@ TEST(FramePacer, ShowsSixtyFramesASecondOnDisplaysOfEveryRate) {
     EXPECT_EQ(sim.pacer.mode(), c.pacing) << sim.pacer.Describe();
     EXPECT_NEAR(sim.pacer.frame_hz(), c.frame_hz, 0.005) << sim.pacer.Describe();
     EXPECT_EQ(sim.pacer.presents_per_frame(), c.pacing == kVsync ? c.refreshes_per_frame : 1);
+    // What the timing record is told of it, for its column of how the frames were paced.
+    const FramePacing told = PacingOf(sim.pacer);
+    EXPECT_EQ(told.kind,
+              c.pacing == kVsync ? FramePacing::Kind::kVsync : FramePacing::Kind::kTimer);
+    EXPECT_EQ(told.refreshes_per_frame, c.pacing == kVsync ? c.refreshes_per_frame : 1);
+    EXPECT_DOUBLE_EQ(told.display_hz, sim.pacer.display_hz());
     // Every frame after the first second exactly as long: whole refreshes, or timer ticks.
     const double frame_ns = 1e9 / c.frame_hz;
     const auto intervals = sim.Intervals(200);

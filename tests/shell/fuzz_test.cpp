@@ -4,7 +4,8 @@
 // 16 bits and on the shipped ones in 32 bits. After every event and every frame the session must
 // still be one the program can be in: a known screen, level and cycle in range, hit counters that
 // agree with the result cells, untouched row and column 0, a name that changes only on the name
-// screen, and no error shown. Every completed test must have appended its block to the report,
+// screen, and no error shown (but the timing record's note that a test had more presses than it
+// holds). Every completed test must have appended its block to the report,
 // row for row. Esc on the menu ends the program; the run then starts a fresh one and goes on.
 //
 // The generator, the session's random numbers and its clock are all fixed, so a failure repeats
@@ -92,6 +93,7 @@ struct Tally {
   long completed = 0, abandoned = 0, restarts = 0, levels_started = 0;
   long hits = 0, names_accepted = 0;
   long full_levels = 0;  // levels that ended with ten hits of a hand
+  long record_full = 0;  // tests with more hand-key presses than the timing record holds
 };
 
 class FuzzRun {
@@ -145,7 +147,16 @@ class FuzzRun {
       return t;
     };
     sv.ShowCursor = [this](bool visible) { cursor_shown_ += visible ? 1 : 0; };
-    sv.ShowError = [this](const std::string& message) { errors_.push_back(message); };
+    sv.ShowError = [this](const std::string& message) {
+      // Thousands of presses a test, as random events make, are more than the timing record
+      // holds; saying so is the one message a completed test may bring.
+      if (message.rfind("В запись времени не вошли ", 0) == 0 &&
+          message.find('\n') == std::string::npos) {
+        ++tally_.record_full;
+        return;
+      }
+      errors_.push_back(message);
+    };
     StartUp(*form_, base_.u8string(), depth_, DisplayTarget::kOffscreen);
   }
 
@@ -531,9 +542,10 @@ class FuzzRun {
 void PrintTally(const char* what, const Tally& t, long report_lines) {
   std::printf(
       "%s: %ld events, %ld frames; %ld names accepted, %ld levels started, %ld tests completed, "
-      "%ld abandoned, %ld program restarts, %ld hits, %ld hands with all ten; %ld report lines\n",
+      "%ld abandoned, %ld program restarts, %ld hits, %ld hands with all ten; %ld report lines; "
+      "%ld tests with more presses than the timing record holds\n",
       what, t.events, t.frames, t.names_accepted, t.levels_started, t.completed, t.abandoned,
-      t.restarts, t.hits, t.full_levels, report_lines);
+      t.restarts, t.hits, t.full_levels, report_lines, t.record_full);
 }
 
 // Half of the million-plus events on each depth.

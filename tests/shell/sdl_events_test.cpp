@@ -267,6 +267,12 @@ TEST_F(SdlEventsTest, AutoRepeatOfAHandKeyAnswersAgain) {
     latch = 0;  // the next pass; the key is still down
     Send(repeat);
     EXPECT_EQ(2, hits) << "the repeated key-down must reach the scoring";
+    // The timing record lists presses, not the repeats of a held key.
+    ASSERT_EQ(1, s.Timing.press_count);
+    EXPECT_EQ(hand == Hand::kLeft ? kHandLeft : kHandRight, s.Timing.presses[0].hand);
+    EXPECT_EQ(1, s.KeyRepeat);
+    Send(first);
+    EXPECT_EQ(2, s.Timing.press_count) << "a new press after the key went up";
   }
 }
 
