@@ -1,6 +1,7 @@
 // Frame composition benchmark: what one frame of each screen costs, next to the two floors it can
 // never beat at 800 by 600 — one clear of the back buffer and one plain copy of it — in 16 and
-// 32 bits per pixel, with the shipped bitmaps. After the runs it prints each screen as a multiple
+// 32 bits per pixel, with the shipped bitmaps; and, on its own, the timing record's share of a
+// running frame (record_frame). After the runs it prints each screen as a multiple
 // of the clear and of the copy, so one run shows whether the blits and the text stay cheap
 // compared with touching the whole buffer once.
 //
@@ -34,6 +35,7 @@
 #include <vector>
 
 #include "codepage/cp1251.h"
+#include "engine/timing_record.h"
 #include "input/handlers.h"
 #include "shell/form.h"
 
@@ -152,6 +154,29 @@ void BM_RunningFrame(benchmark::State& state, int depth) {
     benchmark::ClobberMemory();
   }
   if (f->s.ScreenState != kScreenRunning) state.SkipWithError("the level stopped running");
+}
+
+// The timing record's share of a running frame on its own: keeping what the frame shows, and its
+// shown time with the pacing. The buffer is started again when full, so that every frame is
+// stored as in a level.
+void BM_RecordFrame(benchmark::State& state) {
+  auto s = std::make_unique<SessionState>();
+  ResetSession(*s);
+  s->TestKind = kTestLinear;
+  s->Level = 1;
+  s->Cycle = 1;
+  s->ScreenState = kScreenRunning;
+  const FramePacing pacing{FramePacing::Kind::kVsync, 1, 60.0};
+  std::int64_t shown = 0;
+  for (auto _ : state) {
+    RecordRunningFrame(*s);
+    FrameShown(*s, shown += kNominalFramePeriodNs, pacing);
+    s->Phase += 3;
+    if (s->Timing.levels[0].frames_composed == kMaxLevelFrames) {
+      s->Timing.levels[0].frames_composed = 0;
+    }
+    benchmark::ClobberMemory();
+  }
 }
 
 // The running frame on the real window with the work of Flip (texture upload, clear, copy,
@@ -288,6 +313,7 @@ int main(int argc, char** argv) {
           ->UseRealTime();
     }
   }
+  benchmark::RegisterBenchmark("record_frame", BM_RecordFrame)->Unit(benchmark::kNanosecond);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   Folder();
