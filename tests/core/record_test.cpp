@@ -22,6 +22,7 @@
 #include "codepage/cp1251.h"
 #include "fake_services.h"
 #include "report/report.h"
+#include "report/report_file.h"
 
 namespace tavrik {
 namespace {
@@ -215,12 +216,12 @@ TEST_F(RecordTest, ARecordFileThatCannotBeWrittenCostsNeitherTheReportNorTheOthe
       return fd;
     };
     io.write = [=](int fd, const void* data, std::size_t size) -> ssize_t {
-      if ((*fds)[fd] != failing) return ::write(fd, data, size);
+      if ((*fds)[fd] != failing) return report_file::Write(fd, data, size);
       if (*written >= c.after) {
         errno = c.error;
         return -1;
       }
-      const ssize_t n = ::write(fd, data, std::min(size, c.after - *written));
+      const ssize_t n = report_file::Write(fd, data, std::min(size, c.after - *written));
       if (n > 0) *written += static_cast<std::size_t>(n);
       return n;
     };
@@ -251,18 +252,31 @@ TEST_F(RecordTest, AFolderInPlaceOfARecordFile) {
   EXPECT_EQ(ReadBytes(File("Линейная.txt")), BuildReportBlock(s, fakes->now));
   EXPECT_EQ(ReadBytes(File("Линейная.csv")), std::string("\xEF\xBB\xBF") + kPressHeader + kRows);
   ASSERT_EQ(fakes->errors.size(), 1u);
-  EXPECT_NE(fakes->errors[0].find("Линейная-кадры.csv: " + std::string(std::strerror(EISDIR))),
-            std::string::npos)
+#ifdef _WIN32
+  const int folder_error = EACCES;  // Windows refuses to open a folder as a file: access denied
+#else
+  const int folder_error = EISDIR;
+#endif
+  EXPECT_NE(
+      fakes->errors[0].find("Линейная-кадры.csv: " + std::string(std::strerror(folder_error))),
+      std::string::npos)
       << fakes->errors[0];
   EXPECT_NE(err.find(kLevelRows), std::string::npos) << err;
 }
 
 TEST_F(RecordTest, AReadOnlyRecordFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a read-only attribute would keep the test's folder from being removed; the "
+                  "seam's case covers the refused open";
+#endif
   WriteBytes(File("Линейная.csv"), "kept\r\n");
-  ::chmod(File("Линейная.csv").c_str(), 0444);
+  fs::permissions(File("Линейная.csv"),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+#ifndef _WIN32
   if (::access(File("Линейная.csv").c_str(), W_OK) == 0) {
     GTEST_SKIP() << "this user may write a read-only file (root); the seam's case covers it";
   }
+#endif
   ::testing::internal::CaptureStderr();
   WriteReport(s);
   ::testing::internal::GetCapturedStderr();
