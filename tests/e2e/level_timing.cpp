@@ -294,12 +294,7 @@ void LevelTiming(const ScenarioOptions& options, const std::string& program_name
   x.Tap("Escape");
   screens.WaitForAny(MenuWithPointer(screens, 400, 230, 1), "the menu after Esc", 10);
   x.Tap("Escape");
-  int code = -1;
-  if (!program.WaitEnd(5, &code)) throw Failure(program.Name() + " still runs 5 s after Esc");
-  if (code != 0) {
-    throw Failure(program.Name() + " ended with exit code " + std::to_string(code) +
-                  "; its standard error:\n" + program.StandardError());
-  }
+  program.WaitCleanEnd(5, "Esc");
   CheckSaysHowItPaces(program);
   CheckModeGivenBack(first, "with Esc");
 }
@@ -353,12 +348,7 @@ void ModeSwitchedAndGivenBack(const ScenarioOptions& options, const std::string&
   }
   CheckModeWhileRunning(refresh_while_running);
   x.Tap("Escape");
-  int code = -1;
-  if (!program.WaitEnd(10, &code)) throw Failure(program.Name() + " still runs 10 s after Esc");
-  if (code != 0) {
-    throw Failure(program.Name() + " ended with exit code " + std::to_string(code) +
-                  "; its standard error:\n" + program.StandardError());
-  }
+  program.WaitCleanEnd(10, "Esc");
   CheckSaysHowItPaces(program);
   CheckModeGivenBack(first, "with Esc");
 }

@@ -74,6 +74,18 @@ bool Program::WaitEnd(double seconds, int* exit_code) {
   return true;
 }
 
+void Program::WaitCleanEnd(double seconds, const std::string& what) {
+  int code = -1;
+  if (!WaitEnd(seconds, &code)) {
+    throw Failure(Name() + " still runs " + std::to_string(static_cast<int>(seconds)) +
+                  " s after " + what);
+  }
+  if (code != 0) {
+    throw Failure(Name() + " ended with exit code " + std::to_string(code) + " after " + what +
+                  "; its standard error:\n" + StandardError());
+  }
+}
+
 void Program::Signal(int signal) {
   if (pid_ > 0 && !Ended(nullptr)) kill(pid_, signal);
 }

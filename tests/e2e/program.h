@@ -25,6 +25,9 @@ class Program {
   bool Ended(int* exit_code);
   // Waits up to `seconds` for the program to end; false if it still runs.
   bool WaitEnd(double seconds, int* exit_code);
+  // Waits up to `seconds` for the program to end with exit code 0 after `what` (for example
+  // "Esc on the menu"); throws Failure, with its standard error, otherwise.
+  void WaitCleanEnd(double seconds, const std::string& what);
   void Kill();
   // Asks the program to end, as a desktop's session manager would (SIGTERM).
   void Terminate();

@@ -92,14 +92,7 @@ void QuitFromMenu(XSession& x, Program& program) {
     Pause(0.05);
   }
   x.Tap("Escape");
-  int code = -1;
-  if (!program.WaitEnd(5, &code)) {
-    throw Failure(program.Name() + " still runs 5 s after Esc on the menu");
-  }
-  if (code != 0) {
-    throw Failure(program.Name() + " ended with exit code " + std::to_string(code) +
-                  " after Esc on the menu; its standard error:\n" + program.StandardError());
-  }
+  program.WaitCleanEnd(5, "Esc on the menu");
   const std::string err = program.StandardError();
   if (err.find("frame pacing: ") == std::string::npos) {
     throw Failure(program.Name() + " did not say how it paces its frames; standard error:\n" + err);
