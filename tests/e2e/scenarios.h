@@ -47,6 +47,11 @@ void MessageBoxes(const ScenarioOptions& options, const std::string& program);
 // Esc, each time ending the program with exit code 1.
 void MissingBitmap(const ScenarioOptions& options, const std::string& program);
 
+// The program started with the pointer resting where no motion follows: over «Круговая» (the
+// second button), which the first menu frame must show lit; and at (5, 5), the top-left corner,
+// where the first frame lights no button and a click on it chooses nothing.
+void PointerAtStart(const ScenarioOptions& options, const std::string& program);
+
 // On X.Org's dummy driver: the first level of the linear test must last 20 s within 1 %, the
 // display must run at `refresh_while_running` Hz meanwhile, and have its first mode back once
 // the program has ended with Esc.
