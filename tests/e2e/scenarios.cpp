@@ -215,6 +215,23 @@ void CheckAskedAbout(const std::string& standard_error, const std::string& file,
   }
 }
 
+// After «Сохранить отдельно» (Esc on the box `asking`): the message that says where the files
+// went, shown once they are there.
+Box WaitForSavedSeparately(XSession& x, Program& program, const std::string& asking) {
+  const double until = Elapsed() + 10;
+  while (program.StandardError().find("Сохранено отдельно:") == std::string::npos) {
+    if (Elapsed() > until) {
+      throw Failure("Esc on the box " + asking +
+                    " was not followed within 10 s by a message that starts \"Сохранено "
+                    "отдельно:\"; standard error:\n" +
+                    program.StandardError());
+    }
+    program.CheckRunning("after Esc on the box " + asking);
+    Pause(0.05);
+  }
+  return WaitForMessageBox(x, program, "saying where the files were saved", 10);
+}
+
 // The files in `after` that were not in `before` and are none of the three files of the test.
 std::vector<std::string> FilesMadeBeside(const ReportFolder& before, const ReportFolder& after,
                                          int kind) {
@@ -416,9 +433,9 @@ class Run {
         CheckBoxClosed(x_, "Return", asking);
       } else {
         x_.Tap("Escape");
-        WaitForSavedSeparately(asking);
+        WaitForSavedSeparately(x_, program_, asking);
         x_.Tap("Return");
-        CheckBoxClosed(x_, "Return", "saying where the rows were saved");
+        CheckBoxClosed(x_, "Return", "saying where the files were saved");
         if (holder) Release(*holder);
       }
       // The box took the pointer over; a move puts the menu's pointer back where the mouse is.
@@ -565,23 +582,6 @@ class Run {
                     "; its standard error:\n" + holder.StandardError());
     }
     Log("hold_file.exe let go of the file");
-  }
-
-  // After «Сохранить отдельно»: the message that says where the rows went, shown once they are
-  // there.
-  void WaitForSavedSeparately(const std::string& asking) {
-    const double until = Elapsed() + 10;
-    while (program_.StandardError().find("Сохранено отдельно:") == std::string::npos) {
-      if (Elapsed() > until) {
-        throw Failure("Esc on the box " + asking +
-                      " was not followed within 10 s by a message that starts \"Сохранено "
-                      "отдельно:\"; standard error:\n" +
-                      program_.StandardError());
-      }
-      program_.CheckRunning("after Esc on the box " + asking);
-      Pause(0.05);
-    }
-    WaitForMessageBox(x_, program_, "saying where the rows were saved", 10);
   }
 
   void TypeName(int kind) {
@@ -976,15 +976,28 @@ void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
   XSession x;
   MissingBitmapBoxes(options, x, program);
 
-  // A report folder that cannot be made: a file stands in its place.
+  // A report folder that cannot be made: a file stands in its place. The program is given a
+  // home folder of its own, where «Сохранить отдельно» must put what it could not write.
   fs::remove_all(fs::u8path(ReportDir(options)));
   { std::ofstream(fs::u8path(ReportDir(options))) << "not a folder"; }
+  const std::string home = fs::u8path(options.folder).parent_path().u8string() + "/home";
+  fs::create_directories(fs::u8path(home));
+  const char* own_home = std::getenv("HOME");
+  const std::string kept_home = own_home ? own_home : "";
+  setenv("HOME", home.c_str(), 1);
   ProgramRun pr{program, {}};
-  Run run(options, x, pr, "Иван Петров", true);
+  const std::string name = "Иван Петров";
+  Run run(options, x, pr, name, true);
+  if (own_home) {
+    setenv("HOME", kept_home.c_str(), 1);
+  } else {
+    unsetenv("HOME");
+  }
   run.Start();
   run.ChooseTest(2);
   // Nobody answers. Space does nothing while a level runs, and goes on when it is done; after the
   // last level it tries to write the report, which fails with a message box.
+  const std::time_t from = std::time(nullptr);
   const double until = Elapsed() + 120;
   while (x.DialogBoxes("Tavrik").empty()) {
     if (Elapsed() > until) throw Failure("the linear test never came to its report");
@@ -992,16 +1005,75 @@ void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
     x.Tap("space");
     Pause(0.5);
   }
-  const Box box = WaitForMessageBox(x, run.Prog(), "for the report that cannot be written", 5);
+  const std::time_t to = std::time(nullptr);
+  const std::string asking = "asking about the report that cannot be written";
+  const Box box = WaitForMessageBox(x, run.Prog(), asking, 5);
   // Kept with the artifacts, to look at.
   SavePng(x.Grab(box), options.artifacts + "/report-failure-box.png");
-  x.Tap("Return");
-  CheckBoxClosed(x, "Return", "for the report that cannot be written");
-  const std::string err = run.Prog().StandardError();
-  if (err.find("Испытание № 4    ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ") == std::string::npos) {
-    throw Failure("the unwritten block is not on standard error:\n" + err);
+  const std::string asked = run.Prog().StandardError();
+  if (asked.find("Сохранено отдельно:") != std::string::npos) {
+    throw Failure("the first message after the test is not the question:\n" + asked);
   }
-  Log("Return closed the report failure's box; the block is on standard error");
+  for (const std::string& file :
+       {ReportFileName(2), PressRecordFileName(2), FrameRecordFileName(2)}) {
+    CheckAskedAbout(asked, file, "");
+  }
+  Log("the box asks what to do with the three files that cannot be written");
+  x.Tap("Escape");
+  const Box saved_box = WaitForSavedSeparately(x, run.Prog(), asking);
+  SavePng(x.Grab(saved_box), options.artifacts + "/saved-separately-box.png");
+  const std::string err = run.Prog().StandardError();
+  const std::string said = err.substr(err.find("Сохранено отдельно:"));
+  x.Tap("Return");
+  CheckBoxClosed(x, "Return", "saying where the files were saved");
+
+  // The three parts whole in the home folder, each in a file of its own, named with the test's
+  // date and time, and the message names each.
+  const ReportFolder in_home = ReportFolder::Read(home);
+  ReportFolder parts;  // by the name of the file each part belongs in
+  for (const auto& [file, bytes] : in_home.files) {
+    for (const std::string& own :
+         {ReportFileName(2), PressRecordFileName(2), FrameRecordFileName(2)}) {
+      const std::size_t dot = own.rfind('.');
+      const std::string stem = own.substr(0, dot) + " ", ext = own.substr(dot);
+      if (file.size() == stem.size() + 19 + ext.size() && file.compare(0, stem.size(), stem) == 0 &&
+          file.compare(file.size() - ext.size(), ext.size(), ext) == 0) {
+        parts.files[own] = bytes;
+      }
+    }
+  }
+  if (parts.files.size() != 3 || in_home.files.size() != 3) {
+    throw Failure("the home folder does not hold the three side files of the test: " +
+                  in_home.Listing());
+  }
+  const std::string block =
+      CheckAppendedBlock(ReportFolder{}, parts, 2, name, Results{}, Results{}, from, to);
+  const std::string prefix = ToCp1251("Дата и время: ");
+  const std::size_t line2 = block.find("\r\n") + 2 + prefix.size();
+  const std::string date_time = block.substr(line2, block.find("\r\n", line2) - line2);
+  for (const std::string& own :
+       {ReportFileName(2), PressRecordFileName(2), FrameRecordFileName(2)}) {
+    const std::string side = SideFileName(own, date_time);
+    if (!in_home.files.count(side)) {
+      throw Failure("no side file " + side + " in the home folder: " + in_home.Listing());
+    }
+    if (said.find(home + "/" + side) == std::string::npos) {
+      throw Failure("the message does not name " + home + "/" + side + ":\n" + said);
+    }
+  }
+  if (!AppendedRecordRows(ReportFolder{}, parts, PressRecordFileName(2), kPressRecordHeader)
+           .empty()) {
+    throw Failure("press rows for a test in which nothing was pressed");
+  }
+  CheckLevelRows(
+      AppendedRecordRows(ReportFolder{}, parts, FrameRecordFileName(2), kFrameRecordHeader), 2,
+      name, date_time);
+  // What was written is not also on standard error.
+  if (err.find("Испытание № 4    ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ") != std::string::npos) {
+    throw Failure("the block saved in the home folder is on standard error too:\n" + err);
+  }
+  Log("Esc saved the block and both record files whole in the home folder, and the message "
+      "names them; Return closed it");
   run.Quit();
 }
 

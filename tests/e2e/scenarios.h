@@ -41,6 +41,8 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
 // The examiner's message boxes on a bare X server: a missing bitmap at start-up, and a report
 // that cannot be written at the end of a test (its folder is a file). Each box must fit the
 // screen and close with Enter or Esc; the program then ends (exit code 1) or goes on (the menu).
+// The report's box asks first; Esc («Сохранить отдельно») puts the block and both record files
+// whole in the home folder, and the message after it names them.
 void MessageBoxes(const ScenarioOptions& options, const std::string& program);
 
 // The first half of the above alone: the box for a missing bitmap, closed with Enter and with
