@@ -519,6 +519,11 @@ class Run {
     if (obstacle == Obstacle::kHeldThenRetry) {
       Log(program_.Name() + ": «Повторить» wrote every press row to " + press_file + " once");
     }
+    // Checked, and kept with the artifacts: taken away so that the folder is read back at the end
+    // as the record's readers know it, one press record per test kind.
+    for (const std::string& side : side_files) {
+      std::filesystem::remove(std::filesystem::u8path(ReportDir(options_) + "/" + side));
+    }
     if (obstacle == Obstacle::kFolder) {
       if (!std::filesystem::is_empty(std::filesystem::u8path(blocked))) {
         throw Failure("something was written into the folder that stands where " + press_file +
