@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "display/window_manager.h"
 #include "input/sdl_events.h"
 #include "shell/form.h"
 #include "shell/message_box.h"
@@ -34,6 +35,7 @@ void ShowFatal(tavrik::Form1& f, const std::string& message) {
 
 int main(int, char**) {
   using namespace tavrik;
+  UseUtf8LocaleForDialogs();
   static Form1 f;  // the one form; lives until the program ends
   f.s.services.ShowCursor = [](bool visible) {
     SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
