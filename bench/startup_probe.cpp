@@ -34,7 +34,7 @@
 
 #include "codepage/cp1251.h"
 #include "input/handlers.h"
-#include "input/sdl_events.h"
+#include "input_sdl/sdl_events.h"
 #include "shell/form.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "display/window_manager.h"
-#include "input/sdl_events.h"
+#include "input_sdl/sdl_events.h"
 #include "shell/form.h"
 #include "shell/message_box.h"
 
