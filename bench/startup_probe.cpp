@@ -35,7 +35,8 @@
 #include "codepage/cp1251.h"
 #include "input/handlers.h"
 #include "input_sdl/sdl_events.h"
-#include "shell/form.h"
+#include "shell/frame.h"
+#include "shell/startup.h"
 
 namespace {
 

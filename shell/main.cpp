@@ -10,8 +10,9 @@
 
 #include "display/window_manager.h"
 #include "input_sdl/sdl_events.h"
-#include "shell/form.h"
+#include "shell/frame.h"
 #include "shell/message_box.h"
+#include "shell/startup.h"
 
 #ifndef TAVRIK_DEPTH
 #error "TAVRIK_DEPTH must be 16 or 32"

@@ -5,7 +5,7 @@
 
 #include "filenames/path_lookup.h"
 #include "report/report.h"
-#include "shell/form.h"
+#include "shell/startup.h"
 
 namespace tavrik {
 namespace {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "codepage/cp1251.h"
+#include "shell/text.h"
 #include "shell_fixture.h"
 
 namespace tavrik {
