@@ -6,7 +6,7 @@
 #include "engine/geometry.h"
 #include "filenames/path_lookup.h"
 #include "report/report.h"
-#include "shell/form.h"
+#include "shell/startup.h"
 
 namespace tavrik {
 namespace {

@@ -39,7 +39,9 @@
 #include "display/bmp.h"
 #include "display/display.h"
 #include "engine/session_state.h"
-#include "shell/form.h"
+#include "shell/frame.h"
+#include "shell/startup.h"
+#include "shell/text.h"
 
 namespace tavrik {
 namespace {
