@@ -20,7 +20,7 @@ SessionState Placed(Integer kind) {
   s.BallHeight = 30;
   s.FrameCellWidth = 60;
   s.FrameHeight = 80;
-  s.TrackRadius = s.CenterY / 1.5 - s.BallWidth / 2.0;  // 185
+  PlaceTrack(s);  // 185
   s.TestKind = kind;
   return s;
 }
