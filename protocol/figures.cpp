@@ -95,7 +95,6 @@ double SignTestP(int a, int b) {
 }
 
 std::string PText(double p) {
-  // Rounded as shown: a p that shows as 0,05 is not below 0,05 to the reader either.
   if (p < 0.001) return "p < 0,001";
   if (p < 0.01) return "p = " + DecimalText(p, 3);
   return "p = " + DecimalText(p, 2);

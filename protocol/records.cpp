@@ -203,9 +203,11 @@ std::vector<ReportBlock> ReadReportBlocks(std::string_view cp1251, const std::st
   const std::string right = Utf8ToCp1251("Правая рука:");
   std::vector<ReportBlock> blocks;
   std::size_t i = 0;
+  // The rest of a block found broken is not named again line by line.
+  bool in_broken = false;
   while (i < lines.size()) {
     if (!StartsWith(lines[i], subject)) {
-      if (!lines[i].empty()) {
+      if (!lines[i].empty() && !in_broken) {
         problems->push_back({file, static_cast<int>(i + 1), "строка вне блока отчета пропущена"});
       }
       ++i;
@@ -240,9 +242,11 @@ std::vector<ReportBlock> ReadReportBlocks(std::string_view cp1251, const std::st
     if (bad) {
       problems->push_back({file, static_cast<int>(i + bad + 1),
                            "блок отчета не в том виде, что пишет программа: пропущен"});
-      i += bad;
+      i += bad + 1;
+      in_broken = true;
       continue;
     }
+    in_broken = false;
     blocks.push_back(std::move(b));
     i += 14;
   }
