@@ -32,18 +32,21 @@ std::string Num(double value) {
 }
 
 const char kStyle[] = R"(<style>
-@page { size: A4 portrait; margin: 9mm 10mm; }
+@page { size: A4 portrait; margin: 8mm 10mm; }
 * { box-sizing: border-box; }
 body { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 7.6pt; line-height: 1.25; margin: 0;
   color: #111; }
 main { max-width: 190mm; margin: 0 auto; }
 h1 { font-size: 12pt; margin: 0 0 1mm; }
-h2 { font-size: 8.6pt; margin: 2mm 0 0.8mm; border-bottom: 0.3mm solid #999; }
+h3 { font-size: 8pt; margin: 0 0 0.5mm; }
+h2 { font-size: 8.6pt; margin: 1.6mm 0 0.7mm; border-bottom: 0.3mm solid #999; }
 table { border-collapse: collapse; }
 td, th { border: 0.2mm solid #aaa; padding: 0.2mm 1mm; text-align: right; white-space: nowrap; }
 th { background: #eee; font-weight: 600; white-space: normal; text-align: center; }
 td.l, th.l { text-align: left; }
-.head td { border: none; padding: 0 3mm 0 0; text-align: left; }
+.head { margin: 0.3mm 0; font-size: 8pt; }
+.head span { white-space: nowrap; margin-right: 4mm; display: inline-block; }
+tr.doubt td { color: #8a1500; }
 .two { display: flex; gap: 4mm; }
 .two > div { flex: 1; min-width: 0; }
 .hits { width: 100%; }
@@ -63,21 +66,21 @@ svg text { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 8px; fill: 
 
 void Header(std::string& h, const Session& s, const TimingVerdict& v) {
   h += "<h1>Протокол испытания «" + EscapeHtml(TestName(s.test_kind)) + "»</h1>\n";
-  h += "<table class=\"head\"><tr><td>Испытуемый: <b>" + EscapeHtml(s.subject) +
-       "</b></td><td>Дата и время: <b>" + EscapeHtml(s.when) + "</b></td><td>Программа: ";
+  h += "<p class=\"head\">Испытуемый: <b>" + EscapeHtml(s.subject) + "</b></p>\n<p class=\"head\">";
+  h += "<span>Дата и время: <b>" + EscapeHtml(s.when) + "</b></span><span>Программа: ";
   if (s.bits_per_pixel == 16 || s.bits_per_pixel == 32) {
     h += std::string(s.bits_per_pixel == 16 ? "Tavrik1" : "Tavrik2") + " (" +
          std::to_string(s.bits_per_pixel) + " бита на пиксель)";
   } else {
     h += "не записана";
   }
-  h += "</td></tr><tr><td>Частота экрана: " +
+  h += "</span><span>Частота экрана: " +
        (v.display_hz > 0 ? DecimalText(v.display_hz, 2) + " Гц" : std::string("не известна")) +
-       "</td><td colspan=\"2\">Темп кадров: " +
+       "</span><span>Темп кадров: " +
        EscapeHtml(!v.recorded        ? "нет записи кадров"
                   : v.pacing.empty() ? "разный по уровням (см. хронометраж)"
                                      : v.pacing) +
-       "</td></tr></table>\n";
+       "</span></p>\n";
 }
 
 void HitsTable(std::string& h, const Session& s) {
@@ -171,12 +174,12 @@ void FiguresTable(std::string& h, const Session& s, const TestFigures& t) {
          " мс и позже. Вспышек без попадания — по ячейкам отчета, за уровень обеими руками (" +
          std::to_string(kFlashesPerLevel) + " вспышек).</p>\n";
   } else {
-    h += "<p class=\"note\">Ошибка — от момента, когда центр объекта совпал с центром рамки руки, "
-         "до нажатия: меньше нуля — опережение, больше — запаздывание. Точный ответ: |ошибка| ≤ " +
+    h += "<p class=\"note\">Ошибка — от совпадения центра объекта с центром рамки руки до "
+         "нажатия: меньше нуля — опережение, больше — запаздывание. Точный ответ: |ошибка| ≤ " +
          DecimalText(kAccurateMs, 1) +
-         " мс (один кадр при 60 кадрах в секунду). Постоянная ошибка — среднее ошибок, "
-         "абсолютная — среднее их модулей, переменная — стандартное отклонение (выборочное), "
-         "размах — от наименьшей до наибольшей. Проценты — от ответов с отметкой времени.</p>\n";
+         " мс (один кадр при 60 кадрах в секунду). Постоянная — среднее ошибок, абсолютная — "
+         "среднее их модулей, переменная — их выборочное стандартное отклонение; проценты — от "
+         "ответов с отметкой времени.</p>\n";
   }
   int untimed = 0;
   for (int hand = 0; hand < 2; ++hand) untimed += t.by[hand][0].answers - t.by[hand][0].timed;
@@ -187,7 +190,7 @@ void FiguresTable(std::string& h, const Session& s, const TestFigures& t) {
 }
 
 void BalanceLines(std::string& h, const TestFigures& t) {
-  h += "<h2>Баланс опережений и запаздываний</h2>\n";
+  h += "<h3>Баланс опережений и запаздываний</h3>\n";
   for (int hand = 0; hand < 2; ++hand) {
     const Figures& f = t.by[hand][0];
     h += "<p><b>" + std::string(kHandName[hand]) + ":</b> опережений " + std::to_string(f.early) +
@@ -202,7 +205,7 @@ void BalanceLines(std::string& h, const TestFigures& t) {
 
 // The errors (or reaction times) of one hand in order through the test.
 void AnswerPlot(std::string& h, const TestFigures& t, int hand, bool flash, double lo, double hi) {
-  const double w = 340, ht = 130, left = 30, right = 6, top = 10, bottom = 14;
+  const double w = 340, ht = 112, left = 30, right = 6, top = 10, bottom = 14;
   const double pw = w - left - right, ph = ht - top - bottom;
   const auto& answers = t.answers[hand];
   const std::size_t n = answers.size();
@@ -262,7 +265,7 @@ void AnswerPlot(std::string& h, const TestFigures& t, int hand, bool flash, doub
 
 // Both hands' errors (or reaction times) in bins of one frame.
 void Histogram(std::string& h, const TestFigures& t, bool flash, double lo, double hi) {
-  const double w = 340, ht = 130, left = 24, right = 6, top = 10, bottom = 14;
+  const double w = 340, ht = 112, left = 24, right = 6, top = 10, bottom = 14;
   const double pw = w - left - right, ph = ht - top - bottom;
   // Bins of one frame: for the errors centred on zero, for reaction times from zero.
   const int first = flash ? static_cast<int>(std::floor(lo / kFrameMs))
@@ -354,13 +357,15 @@ void Pictures(std::string& h, const TestFigures& t, bool flash) {
     AnswerPlot(h, t, hand, flash, lo, hi);
     h += "</div>";
   }
+  // The balance of the moving tests beside the histogram, the page's height being the limit.
   h += "</div>\n<div class=\"two\"><div>";
   Histogram(h, t, flash, lo, hi);
-  h += "</div><div class=\"note\"><p>Точки — учтенные ответы по порядку, ";
-  h += "закрашенные — попадания, пустые — промахи; пунктир — границы уровней; зеленая полоса — ";
-  h += flash ? "время реакции от 100 до 500 мс." : "точные ответы (±16,7 мс), линия — ноль.";
-  h += " Значения за краем шкалы показаны на краю, в гистограмме — в крайних "
-       "столбцах.</p></div></div>\n";
+  h += "</div><div>";
+  if (!flash) BalanceLines(h, t);
+  h += "<p class=\"note\">Точки — учтенные ответы по порядку: закрашенные — попадания, пустые — "
+       "промахи; пунктир — границы уровней; зеленая полоса — ";
+  h += flash ? "время реакции от 100 до 500 мс." : "точные ответы (±16,7 мс).";
+  h += " Что за краем шкалы, показано на краю.</p></div></div>\n";
 }
 
 void TimingSection(std::string& h, const Session& s, const TimingVerdict& v) {
@@ -370,25 +375,34 @@ void TimingSection(std::string& h, const Session& s, const TimingVerdict& v) {
          "проверена.</p>\n";
     return;
   }
-  h += "<table><tr><th>Уровень</th><th>Кадров</th><th>Частота, Гц</th><th class=\"l\">Темп</th>"
-       "<th>Средний интервал, мс</th><th>Наибольший, мс</th><th>Пропущено</th></tr>\n";
+  h += "<table class=\"short\"><tr><th>Уровень</th><th>Кадров</th><th>Частота, Гц</th>"
+       "<th class=\"l\">Темп</th><th>Средний интервал, мс</th><th>Наибольший интервал, мс</th>"
+       "<th>Пропущено кадров</th></tr>\n";
   for (const FrameRow& f : s.frames) {
-    h += "<tr><td>" + std::to_string(f.level) + "</td><td>" + std::to_string(f.frames) +
-         "</td><td>" + (f.display_hz > 0 ? DecimalText(f.display_hz, 2) : "—") +
-         "</td><td class=\"l\">" + EscapeHtml(f.pacing.empty() ? "—" : f.pacing) + "</td><td>" +
-         Opt(f.measured, f.mean_ms) + "</td><td>" + Opt(f.measured, f.max_ms) + "</td><td>" +
-         std::to_string(f.dropped) + "</td></tr>\n";
+    const bool doubtful = f.dropped > 0 || f.pacing.find("измерение частоты") != std::string::npos;
+    h += std::string(doubtful ? "<tr class=\"doubt\">" : "<tr>") + "<td>" +
+         std::to_string(f.level) + "</td><td>" + std::to_string(f.frames) + "</td><td>" +
+         (f.display_hz > 0 ? DecimalText(f.display_hz, 2) : "—") + "</td><td class=\"l\">" +
+         EscapeHtml(f.pacing.empty() ? "—" : f.pacing) + "</td><td>" + Opt(f.measured, f.mean_ms) +
+         "</td><td>" + Opt(f.measured, f.max_ms) + "</td><td>" + std::to_string(f.dropped) +
+         "</td></tr>\n";
   }
   h += "</table>\n";
   if (v.clean) {
     h += "<p class=\"ok\">Время испытания надежно: ни одного пропущенного кадра, темп задан "
          "без измерения частоты.</p>\n";
+    return;
   }
-  for (const std::string& w : v.warnings) h += "<p class=\"warn\">⚠ " + EscapeHtml(w) + "</p>\n";
+  // One paragraph for all the levels in doubt, so that a test with all four still fits the page.
+  h += "<p class=\"warn\">⚠ ";
+  for (const std::string& w : v.warnings) h += EscapeHtml(w) + ". ";
+  h += v.warnings.size() == 1 ? "Результаты этого уровня могут быть неточны"
+                              : "Результаты этих уровней могут быть неточны";
+  h += "; испытание можно повторить.</p>\n";
 }
 
 void Earlier(std::string& h, const Session& s, const std::vector<const SummaryRow*>& earlier) {
-  constexpr std::size_t kShown = 8;
+  constexpr std::size_t kShown = 6;
   h += "<h2>Прежние испытания «" + EscapeHtml(TestName(s.test_kind)) + "» этого испытуемого</h2>\n";
   if (earlier.empty()) {
     h += "<p class=\"note\">Прежних испытаний в сводке нет.</p>\n";
@@ -396,29 +410,27 @@ void Earlier(std::string& h, const Session& s, const std::vector<const SummaryRo
   }
   const bool flash = s.test_kind == 3;
   h += std::string(
-           "<table><tr><th class=\"l\">Дата и время</th><th>Попаданий, левая</th>"
-           "<th>Попаданий, правая</th>") +
-       (flash ? "<th>Время реакции, левая, мс</th><th>Время реакции, правая, мс</th>"
-              : "<th>Постоянная, левая, мс</th><th>Постоянная, правая, мс</th>"
-                "<th>Абсолютная, левая, мс</th><th>Абсолютная, правая, мс</th>") +
+           "<table class=\"short\"><tr><th class=\"l\">Дата и время</th>"
+           "<th>Попаданий, левая / правая</th>") +
+       (flash ? "<th>Время реакции, мс, левая / правая</th>"
+              : "<th>Постоянная ошибка, мс, левая / правая</th>"
+                "<th>Абсолютная ошибка, мс, левая / правая</th>") +
        "</tr>\n";
   for (std::size_t i = 0; i < earlier.size() && i < kShown; ++i) {
     const SummaryRow& r = *earlier[i];
-    auto cell = [&](const char* column) {
-      const std::string& v = r.Get(column);
-      h += "<td>" + EscapeHtml(v.empty() ? "—" : v) + "</td>";
+    auto pair = [&](const char* column) {
+      const std::string& left = r.Get(std::string(column) + ", левая");
+      const std::string& right = r.Get(std::string(column) + ", правая");
+      h += "<td>" + EscapeHtml(left.empty() ? "—" : left) + " / " +
+           EscapeHtml(right.empty() ? "—" : right) + "</td>";
     };
     h += "<tr><td class=\"l\">" + EscapeHtml(r.Get("Дата и время")) + "</td>";
-    cell("Попаданий, левая");
-    cell("Попаданий, правая");
+    pair("Попаданий");
     if (flash) {
-      cell("Время реакции, мс, левая");
-      cell("Время реакции, мс, правая");
+      pair("Время реакции, мс");
     } else {
-      cell("Постоянная ошибка, мс, левая");
-      cell("Постоянная ошибка, мс, правая");
-      cell("Абсолютная ошибка, мс, левая");
-      cell("Абсолютная ошибка, мс, правая");
+      pair("Постоянная ошибка, мс");
+      pair("Абсолютная ошибка, мс");
     }
     h += "</tr>\n";
   }
@@ -471,7 +483,6 @@ std::string RenderProtocol(const Session& s, const std::vector<const SummaryRow*
   Header(h, s, v);
   HitsTable(h, s);
   FiguresTable(h, s, t);
-  if (!flash) BalanceLines(h, t);
   Pictures(h, t, flash);
   TimingSection(h, s, v);
   Earlier(h, s, earlier);

@@ -46,8 +46,7 @@ TimingVerdict JudgeTiming(const Session& s) {
     if (measuring) {
       why += (why.empty() ? "" : "; ") + std::string("темп задавало измерение частоты экрана");
     }
-    v.warnings.push_back("Уровень " + std::to_string(f.level) + ": " + why +
-                         ". Его результаты могут быть неточны; испытание можно повторить.");
+    v.warnings.push_back("Уровень " + std::to_string(f.level) + ": " + why);
   }
   if (one_pacing) v.pacing = s.frames.front().pacing;
   v.clean = doubtful.empty();

@@ -28,7 +28,7 @@ int TestKindOfName(const std::string& name);  // 0 for none
 struct TimingVerdict {
   bool recorded = false;  // the test has frame rows
   bool clean = false;     // recorded, and no level dropped a frame or was paced by measuring
-  std::vector<std::string> warnings;  // one per level that is not clean
+  std::vector<std::string> warnings;  // one per level that is not clean, saying why
   std::string summary;                // the short form for the summary and the index
   int dropped = 0;                    // dropped frames of the whole test
   double display_hz = 0;              // as the last level found it; 0: not known

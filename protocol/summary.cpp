@@ -85,7 +85,7 @@ std::string SummaryHeaderText() {
   return CsvRowText(fields);
 }
 
-const std::string& SummaryRow::Get(const char* column) const {
+const std::string& SummaryRow::Get(const std::string& column) const {
   static const std::string none;
   const auto it = ColumnIndex().find(column);
   if (it == ColumnIndex().end() || it->second >= fields.size()) return none;
@@ -228,7 +228,7 @@ std::string RenderIndex(const std::vector<SummaryRow>& rows) {
     for (const char* column : {"левая", "правая"}) {
       const std::string name =
           std::string(flash ? "Время реакции, мс, " : "Постоянная ошибка, мс, ") + column;
-      h += "<td>" + EscapeHtml(r->Get(name.c_str())) + "</td>";
+      h += "<td>" + EscapeHtml(r->Get(name)) + "</td>";
     }
     h += std::string("<td class=\"l") + (timing == "в порядке" ? "" : " warn") + "\">" +
          EscapeHtml(timing) + "</td><td class=\"l\">";

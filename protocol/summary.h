@@ -20,7 +20,7 @@ std::string SummaryHeaderText();
 struct SummaryRow {
   int line = 0;
   std::vector<std::string> fields;
-  const std::string& Get(const char* column) const;  // "" for an unknown column
+  const std::string& Get(const std::string& column) const;  // "" for an unknown column
 };
 
 // The row of a finished test; `protocol_file` is its protocol's file name.
