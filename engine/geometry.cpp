@@ -33,4 +33,12 @@ double FrameTop(const SessionState& s) {
   return s.CenterY - s.FrameHeight / 2.0;
 }
 
+void PlaceMenuButtons(SessionState& s) {
+  for (int i = 0; i <= 2; ++i) {
+    s.ButtonX[i + 1] = (800 - s.ButtonCellWidth) / 2;
+    s.ButtonY[i + 1] =
+        200 + static_cast<Single>(i) * s.ButtonCellHeight + static_cast<Single>(10 * i);
+  }
+}
+
 }  // namespace tavrik

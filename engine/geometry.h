@@ -18,6 +18,12 @@ void PlaceStimulus(SessionState& s);
 // LeftFrameX, RightFrameX: the left edges of the two frames, centred on the ends of the track.
 void PlaceFrames(SessionState& s);
 
+// ButtonX, ButtonY of the three menu buttons (1 to 3, top to bottom): one column centred on the
+// screen, from y 200 down, 10 pixels apart. Start-up places them as soon as the buttons' size is
+// known, so that a pointer event before the first menu frame is hit-tested against the buttons
+// that frame shows.
+void PlaceMenuButtons(SessionState& s);
+
 // The top edge of both frames; the strips are laid out from it.
 double FrameTop(const SessionState& s);
 

@@ -50,6 +50,10 @@ SessionServices DefaultServices() {
   };
   sv.ShowCursor = [](bool) {};
   sv.ShowError = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
+  sv.AskSaveChoice = [](const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return SaveChoice::kSaveSeparately;
+  };
   sv.WriteReport = [](SessionState&) {
     throw std::logic_error("StartLevel: no report writer wired into the session's services");
   };

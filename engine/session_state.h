@@ -30,6 +30,10 @@ struct LocalTime {
 
 struct SessionState;
 
+// The examiner's answer when files of a finished test could not be written: try exactly those
+// again, or write each of them whole to a new file of its own.
+enum class SaveChoice { kRetry, kSaveSeparately };
+
 // Everything the procedures need from outside the record. The defaults are the real ones;
 // tests install fakes so that every level can be replayed exactly.
 struct SessionServices {
@@ -43,13 +47,18 @@ struct SessionServices {
   std::function<void(bool visible)> ShowCursor;
   // Tells the examiner about a failure that the program survives (UTF-8 text).
   std::function<void(const std::string& message)> ShowError;
+  // Asks the examiner what to do about files of a finished test that could not be written
+  // (UTF-8 text); the program shows the two answers as buttons, «Повторить» on Return and
+  // «Сохранить отдельно» on Esc. The results stay in memory while it waits.
+  std::function<SaveChoice(const std::string& message)> AskSaveChoice;
   // Appends the finished test's results to its report file; called by StartLevel after the last
   // level, before the reset. Start-up wires the report writer in.
   std::function<void(SessionState& s)> WriteReport;
 };
 
 // The default services: a Mersenne Twister for Rnd/Randomize, the system clock for Now, stderr
-// for ShowError, and a pointer switch that does nothing. WriteReport has no default: a test that
+// for ShowError, "save separately" for AskSaveChoice (nobody is there to retry), and a pointer
+// switch that does nothing. WriteReport has no default: a test that
 // ends without a writer wired in is a programming error and throws std::logic_error.
 SessionServices DefaultServices();
 

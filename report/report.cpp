@@ -1,15 +1,12 @@
 // Writing the per-test report files.
 #include "report/report.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "codepage/cp1251.h"
 #include "filenames/path_lookup.h"
+#include "report/output.h"
 #include "report/record.h"
 #include "report/report_file.h"
 
@@ -70,13 +67,21 @@ std::string BuildReportBlock(const SessionState& s, const LocalTime& now) {
 ReportIo DefaultReportIo() {
   ReportIo io;
   io.open_for_append = report_file::OpenForAppend;
+  io.lock = report_file::Lock;
+  io.unlock = report_file::Unlock;
   io.write = report_file::Write;
   io.fsync = report_file::Sync;
   io.close = report_file::Close;
+  io.truncate_open = report_file::TruncateOpen;
+  io.remove = report_file::Remove;
+  io.create_new = report_file::CreateNew;
+  io.rename = report_file::Rename;
+  io.fallback_folder = report_file::FallbackFolder;
   io.error_stream = [](const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
   };
+  io.error_stream_reaches = report_file::ErrorStreamReaches;
   return io;
 }
 
@@ -96,170 +101,46 @@ std::string ResolveReportDir(const std::string& report_dir) {
   return ResolveCaseInsensitive(parent, last) + "/";
 }
 
-bool AppendWhole(const std::string& path, const std::string& data, const ReportIo& io,
-                 std::string* cause, const std::string& header) {
-  bool existed = false;
-  std::int64_t size_before = 0;
-  const int fd = io.open_for_append(path, &existed, &size_before);
-  if (fd < 0) {
-    *cause = std::strerror(errno);
-    return false;
-  }
-
-  // A file that is new, or empty, starts with the header; it goes in the same whole write.
-  std::string with_header;
-  const std::string* whole = &data;
-  if (size_before == 0 && !header.empty()) {
-    with_header = header + data;
-    whole = &with_header;
-  }
-  int error = 0;
-  std::size_t done = 0;
-  while (done < whole->size()) {
-    const ssize_t n = io.write(fd, whole->data() + done, whole->size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    if (n == 0) {
-      // A write that moves nothing would loop for ever; treat it as the device giving up.
-      error = EIO;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  // EINVAL: the file cannot be synchronised at all (not a regular file); the data is written.
-  if (error == 0 && io.fsync(fd) != 0 && errno != EINVAL) error = errno;
-
-  bool closed = false;
-  if (error == 0) {
-    closed = true;
-    if (io.close(fd) != 0) error = errno;
-  }
-  if (error == 0) return true;
-
-  *cause = std::strerror(error);
-  // Part of the block may be in the file: cut it back so that the file never holds a torn
-  // block, or take away the file this call created.
-  int restore = 0;
-  if (!existed) {
-    if (!closed) io.close(fd);
-    if (report_file::Remove(path) != 0) restore = errno;
-  } else if (closed) {
-    if (report_file::Truncate(path, size_before) != 0) restore = errno;
-  } else {
-    if (report_file::TruncateOpen(fd, size_before) != 0) restore = errno;
-    io.close(fd);
-  }
-  if (restore != 0) {
-    *cause += "; файл не удалось вернуть к прежнему виду: ";
-    *cause += std::strerror(restore);
-  }
-  return false;
-}
-
-namespace {
-
-// Makes sure the report folder exists; `dir` gets it as the program finds it. Returns the reason
-// when it cannot be had, else an empty string.
-std::string PrepareReportFolder(const std::string& report_dir, std::string* dir) {
-  *dir = ResolveReportDir(report_dir);
-  std::error_code ec;
-  // Without the trailing separator: some libraries report an error for "a/b/" once created.
-  std::string folder = *dir;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (folder.empty()) folder = ".";
-  const std::filesystem::path dir_path = std::filesystem::u8path(folder);
-  // A missing report folder must not cost the subject a finished test.
-  if (!std::filesystem::is_directory(dir_path, ec)) {
-    std::filesystem::create_directories(dir_path, ec);
-  }
-  if (ec) return "не удалось создать папку отчетов: " + ec.message();
-  return "";
-}
-
-// Appends the test's timing record to its two files in `dir` (or tries to, when `folder_cause`
-// says the folder is missing). Returns what the examiner must be told; empty when all is written.
-std::string AppendTimingRecord(const SessionState& s, const LocalTime& now, const std::string& dir,
-                               const std::string& folder_cause, const ReportIo& io) {
-  struct RecordFile {
-    std::string name, header, rows;
-  };
-  std::vector<RecordFile> files;
-  try {
-    files.push_back({PressRecordFileName(s.TestKind), PressRecordHeader(), BuildPressRows(s, now)});
-    files.push_back({FrameRecordFileName(s.TestKind), FrameRecordHeader(), BuildFrameRows(s, now)});
-  } catch (const std::exception& e) {
-    return std::string("Запись времени не составлена: ") + e.what() + ".";
-  }
-  std::string told;
-  const std::string name = Cp1251ToUtf8(s.SubjectName);
-  for (const RecordFile& file : files) {
-    std::string path = dir + file.name;
-    std::string cause = folder_cause;
-    bool written = false;
-    if (cause.empty()) {
-      path = ResolveCaseInsensitive(dir, file.name);
-      written = AppendWhole(path, file.rows, io, &cause, kUtf8Bom + file.header);
-    }
-    if (written) continue;
-    io.error_stream("Запись времени испытуемого «" + name + "» для файла " + path + ":\n" +
-                    file.header + file.rows);
-    told += (told.empty() ? "" : "\n") + std::string("Не удалось записать файл ") + path + ": " +
-            cause + ". Его строки выведены в стандартный поток ошибок.";
-  }
-  if (s.Timing.presses_lost > 0) {
-    told += (told.empty() ? "" : "\n") + std::string("В запись времени не вошли ") +
-            std::to_string(s.Timing.presses_lost) + " нажатий: она вмещает " +
-            std::to_string(TimingRecord::kMaxPresses) + ".";
-  }
-  return told;
-}
-
-}  // namespace
-
 void WriteReport(SessionState& s, const ReportIo& io) {
   const LocalTime now = s.services.Now();
   const std::string block = BuildReportBlock(s, now);
   const std::string file_name = ReportFileName(s.TestKind);
   const std::string name = Cp1251ToUtf8(s.SubjectName);
-
-  std::string path;
-  std::string cause;
-  std::string dir;
-  std::string folder_cause;
-  bool written = false;
   if (file_name.empty()) {
-    path = s.ReportDir;
-    cause = "нет файла отчета для вида испытания " + std::to_string(s.TestKind);
-  } else {
-    folder_cause = PrepareReportFolder(s.ReportDir, &dir);
-    path = dir + file_name;
-    cause = folder_cause;
-    if (cause.empty()) {
-      path = ResolveCaseInsensitive(dir, file_name);
-      written = AppendWhole(path, block, io, &cause);
-    }
+    io.error_stream("Результаты испытуемого «" + name + "»:\n" + Cp1251ToUtf8(block));
+    s.services.ShowError("Нет файла отчета для вида испытания " + std::to_string(s.TestKind) +
+                         ". Результаты испытуемого «" + name + "»:\n\n" + Cp1251ToUtf8(block));
+    return;
   }
 
-  std::string message;
-  if (!written) {
-    // The results go to standard error first, so they survive whatever the message box does.
-    io.error_stream("Результаты испытуемого «" + name + "» для файла " + path + ":\n" +
-                    Cp1251ToUtf8(block));
-    // The message shows the block too: where standard error goes nowhere, the examiner can
-    // still copy the results from the screen.
-    message = "Не удалось записать отчет в файл " + path + ": " + cause +
-              ". Результаты испытуемого «" + name + "» выведены в стандартный поток ошибок:\n\n" +
-              Cp1251ToUtf8(block);
+  // The block first, then the record: nothing that goes wrong with the record can cost the
+  // block its place.
+  const std::string dir = ResolveReportDir(s.ReportDir);
+  std::vector<OutputPart> parts;
+  const std::string report_path = ResolveCaseInsensitive(dir, file_name);
+  parts.push_back({report_path, "", block, false,
+                   "Результаты испытуемого «" + name + "» для файла " + report_path + ":",
+                   Cp1251ToUtf8(block)});
+  std::string told;
+  try {
+    const std::string press_path = ResolveCaseInsensitive(dir, PressRecordFileName(s.TestKind));
+    const std::string frame_path = ResolveCaseInsensitive(dir, FrameRecordFileName(s.TestKind));
+    const std::string label = "Запись времени испытуемого «" + name + "» для файла ";
+    parts.push_back({press_path, kUtf8Bom + PressRecordHeader(), BuildPressRows(s, now), false,
+                     label + press_path + ":", ""});
+    parts.push_back({frame_path, kUtf8Bom + FrameRecordHeader(), BuildFrameRows(s, now), false,
+                     label + frame_path + ":", ""});
+  } catch (const std::exception& e) {
+    told = std::string("Запись времени не составлена: ") + e.what() + ".";
   }
-  // The record only once the block is in its file or on standard error: nothing that goes wrong
-  // with the record can cost the block.
-  if (!file_name.empty()) {
-    const std::string told = AppendTimingRecord(s, now, dir, folder_cause, io);
-    if (!told.empty()) message += (message.empty() ? "" : "\n") + told;
+
+  std::string message = SaveOutputs(parts, name, now, s.services, io);
+  if (s.Timing.presses_lost > 0) {
+    told += (told.empty() ? "" : "\n") + std::string("В запись времени не вошли ") +
+            std::to_string(s.Timing.presses_lost) + " нажатий: она вмещает " +
+            std::to_string(TimingRecord::kMaxPresses) + ".";
   }
+  if (!told.empty()) message += (message.empty() ? "" : "\n") + told;
   if (!message.empty()) s.services.ShowError(message);
 }
 

@@ -1,7 +1,7 @@
 // The result report files: one 16-line block per completed test, appended to the file of that
 // test in the report folder, as Windows-1251 text with CR LF line ends. A block is written
-// whole or not at all; when it cannot be written it goes to standard error instead, so a
-// finished test is never lost.
+// whole or not at all, and a finished test is never lost while any place can take it (see
+// report/output.h for what the examiner is offered when a file cannot be written).
 #pragma once
 
 #include <sys/types.h>
@@ -26,16 +26,28 @@ std::string FormatReportDateTime(const LocalTime& t);
 // ended by CR LF.
 std::string BuildReportBlock(const SessionState& s, const LocalTime& now);
 
-// The low-level calls behind an append, replaceable so that tests can make a write fail
-// halfway. Each call behaves like its POSIX namesake, errno included.
+// The low-level calls behind the writer, replaceable so that tests can make any of them fail,
+// the rollback and the lock included. Each call behaves like its report_file namesake
+// (report/report_file.h), errno included.
 struct ReportIo {
-  // report_file::OpenForAppend's meaning.
   std::function<int(const std::string& path, bool* existed, std::int64_t* size)> open_for_append;
+  std::function<int(int fd, int timeout_ms, std::int64_t* end)> lock;
+  std::function<int(int fd)> unlock;
   std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
   std::function<int(int fd)> fsync;
   std::function<int(int fd)> close;
-  // Where a block that could not be written goes, as UTF-8 text (standard error by default).
+  std::function<int(int fd, std::int64_t size)> truncate_open;
+  std::function<int(const std::string& path)> remove;
+  std::function<int(const std::string& path)> create_new;
+  std::function<int(const std::string& from, const std::string& to)> rename;
+  // Where files go that the report folder cannot take (the home or documents folder).
+  std::function<std::string()> fallback_folder;
+  // Where text goes that can be written nowhere else, as UTF-8 (standard error by default), and
+  // whether anybody can read it there.
   std::function<void(const std::string& text)> error_stream;
+  std::function<bool()> error_stream_reaches;
+  // How long an append waits for another writer of the same file (another station).
+  int lock_timeout_ms = 10000;
 };
 
 // The real calls and standard error.
@@ -45,18 +57,10 @@ ReportIo DefaultReportIo();
 // disk is used for "Отчет/"), else `report_dir` as given. Ends in '/'.
 std::string ResolveReportDir(const std::string& report_dir);
 
-// Appends `data` to the file at `path` (created with mode 0644 when absent) as a whole, with
-// `header` in front when the file is new or empty: on any failure the file is brought back to its
-// size before, or removed again when this call created it. Returns true on success; otherwise
-// `cause` gets the reason.
-bool AppendWhole(const std::string& path, const std::string& data, const ReportIo& io,
-                 std::string* cause, const std::string& header = "");
-
 // Appends the session's block to the report file of s.TestKind, creating the report folder
-// when it is missing, and then the test's timing record to its two files (report/record.h). On
-// failure the block, or the rows of a record file, go to io.error_stream, and the examiner is told
-// of every file that was not written in one message through s.services.ShowError; the session
-// itself is not changed.
+// when it is missing, and then the test's timing record to its two files (report/record.h), by
+// the rules of SaveOutputs (report/output.h): what cannot be written is offered again or saved
+// apart, and never lost while any place can take it. The session itself is not changed.
 void WriteReport(SessionState& s, const ReportIo& io);
 void WriteReport(SessionState& s);
 

@@ -1,14 +1,20 @@
 // The report writer's file calls on Windows. Names are UTF-8 inside the program and go to the
 // wide API, so that the Cyrillic folder and file names work whatever the system's code page.
 // The descriptor is one of the C runtime's, wrapped around the file's handle: the seam keeps its
-// POSIX shape, and a close of the descriptor closes the handle.
+// POSIX shape, and a close of the descriptor closes the handle. The writers' lock is LockFileEx
+// on the same far byte as on Linux.
 #include <windows.h>
+// After windows.h, which they build on.
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "report/report_file.h"
 
@@ -25,9 +31,17 @@ int SetErrnoFromLastError() {
       errno = ENOENT;
       break;
     case ERROR_ACCESS_DENIED:
+      errno = EACCES;
+      break;
+    // Another program holds the file open and lets nobody else write it, as a spreadsheet does
+    // with the workbook it shows.
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      errno = EACCES;
+      errno = EBUSY;
+      break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      errno = EEXIST;
       break;
     case ERROR_WRITE_PROTECT:
       errno = EROFS;
@@ -68,6 +82,15 @@ std::wstring Wide(const std::string& utf8) {
   return wide;
 }
 
+std::string Utf8(const wchar_t* wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string utf8(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), n, nullptr, nullptr);
+  utf8.resize(static_cast<std::size_t>(n - 1));
+  return utf8;
+}
+
 HANDLE HandleOf(int fd) {
   return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
@@ -75,6 +98,31 @@ HANDLE HandleOf(int fd) {
 // Others may read and write the file meanwhile, as on Linux; an examiner's editor holding it
 // open for reading must not cost the subject a report.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The one byte every writer locks, as on Linux: far past the end of any report.
+constexpr DWORD kLockOffsetHigh = 0x40000000u;  // 1 << 62
+
+BOOL LockByte(HANDLE h, DWORD flags) {
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockOffsetHigh;
+  return LockFileEx(h, flags, 0, 1, 0, &at);
+}
+
+BOOL UnlockByte(HANDLE h) {
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockOffsetHigh;
+  return UnlockFileEx(h, 0, 1, 0, &at);
+}
+
+// A descriptor of the C runtime for a handle; the handle is closed when that fails.
+int Wrap(HANDLE h) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    errno = EMFILE;
+  }
+  return fd;
+}
 
 int CutTo(HANDLE h, std::int64_t size) {
   LARGE_INTEGER at{};
@@ -94,7 +142,7 @@ int OpenForAppend(const std::string& path, bool* existed, std::int64_t* size) {
     return -1;
   }
   // Plain write access, not FILE_APPEND_DATA alone: a failed append is cut back through the same
-  // handle. Each write goes to the end all the same (Write below).
+  // handle. The writes go to the end as Lock finds it.
   HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return SetErrnoFromLastError();
@@ -105,14 +153,60 @@ int OpenForAppend(const std::string& path, bool* existed, std::int64_t* size) {
     CloseHandle(h);
     return -1;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(h);
-    errno = EMFILE;
+  const int fd = Wrap(h);
+  if (fd >= 0) *size = length.QuadPart;
+  return fd;
+}
+
+int Lock(int fd, int timeout_ms, std::int64_t* end) {
+  const HANDLE h = HandleOf(fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
     return -1;
   }
-  *size = length.QuadPart;
-  return fd;
+  // A wait of LockFileEx's own could not be given up on: a station that hangs must not hang
+  // this one.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!LockByte(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY)) {
+    if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) {
+      return SetErrnoFromLastError();
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      errno = ETIMEDOUT;
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  // A writer that failed on a file it had made deletes it again; whoever waited on the same
+  // file meanwhile would write into a file on its way out.
+  FILE_STANDARD_INFO info{};
+  if (GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) && info.DeletePending) {
+    UnlockByte(h);
+    errno = ENOENT;
+    return -1;
+  }
+  // Each write goes on from the end as it stands under the lock: no other station's block can
+  // be written over.
+  const LARGE_INTEGER zero{};
+  LARGE_INTEGER at{};
+  if (!SetFilePointerEx(h, zero, &at, FILE_END)) {
+    SetErrnoFromLastError();
+    const int saved = errno;
+    UnlockByte(h);
+    errno = saved;
+    return -1;
+  }
+  *end = at.QuadPart;
+  return 0;
+}
+
+int Unlock(int fd) {
+  const HANDLE h = HandleOf(fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return -1;
+  }
+  return UnlockByte(h) ? 0 : SetErrnoFromLastError();
 }
 
 ssize_t Write(int fd, const void* data, std::size_t size) {
@@ -121,9 +215,6 @@ ssize_t Write(int fd, const void* data, std::size_t size) {
     errno = EBADF;
     return -1;
   }
-  // The end of the file, as O_APPEND gives it on Linux.
-  const LARGE_INTEGER zero{};
-  if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) return SetErrnoFromLastError();
   const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
   DWORD written = 0;
   if (!WriteFile(h, data, chunk, &written, nullptr)) return SetErrnoFromLastError();
@@ -158,21 +249,51 @@ int TruncateOpen(int fd, std::int64_t size) {
   return CutTo(h, size);
 }
 
-int Truncate(const std::string& path, std::int64_t size) {
-  const std::wstring name = Wide(path);
-  HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return SetErrnoFromLastError();
-  const int result = CutTo(h, size);
-  const int saved = errno;
-  CloseHandle(h);
-  errno = saved;
-  return result;
-}
-
 int Remove(const std::string& path) {
   if (!DeleteFileW(Wide(path).c_str())) return SetErrnoFromLastError();
   return 0;
+}
+
+int CreateNew(const std::string& path) {
+  const std::wstring name = Wide(path);
+  if (name.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return SetErrnoFromLastError();
+  return Wrap(h);
+}
+
+int Rename(const std::string& from, const std::string& to) {
+  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return SetErrnoFromLastError();
+  }
+  return 0;
+}
+
+std::string FallbackFolder() {
+  PWSTR wide = nullptr;
+  std::string folder;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &wide))) {
+    folder = Utf8(wide);
+  }
+  CoTaskMemFree(wide);
+  // With forward slashes, like every other path in the program's messages.
+  for (char& c : folder) {
+    if (c == '\\') c = '/';
+  }
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+bool ErrorStreamReaches() {
+  // A windowed program started without a redirection has no standard error at all.
+  const HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;
+  return GetFileType(h) != FILE_TYPE_UNKNOWN;
 }
 
 }  // namespace tavrik::report_file

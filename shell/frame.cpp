@@ -151,13 +151,11 @@ void ComposeFrame(Form1& f) {
 
   if (s.MenuLevel == kMenuLevelMenu) {
     DrawText(f, t.choose, 0, -200, 1);
+    PlaceMenuButtons(s);
     for (s.RowIndex = 0; s.RowIndex <= 2; ++s.RowIndex) {
       const int i = s.RowIndex;
       SetRect(r, s.ButtonLit[i + 1] * static_cast<double>(s.ButtonCellWidth),
               i * static_cast<double>(s.ButtonCellHeight), s.ButtonCellWidth, s.ButtonCellHeight);
-      s.ButtonX[i + 1] = (800 - s.ButtonCellWidth) / 2;
-      s.ButtonY[i + 1] =
-          200 + static_cast<Single>(i) * s.ButtonCellHeight + static_cast<Single>(10 * i);
       Blit(f, s.ButtonX[i + 1], s.ButtonY[i + 1], f.ButtonsSprite);
     }
     DrawText(f, t.quit_hint, 0, 220, 1);

@@ -42,6 +42,10 @@ int main(int, char**) {
     std::fprintf(stderr, "Tavrik: %s\n", message.c_str());
     ShowMessageBox(f.display.Window(), message);
   };
+  f.s.services.AskSaveChoice = [](const std::string& message) {
+    std::fprintf(stderr, "Tavrik: %s\n", message.c_str());
+    return AskRetry(f.display.Window(), message) ? SaveChoice::kRetry : SaveChoice::kSaveSeparately;
+  };
 
   std::error_code ec;
   // With forward slashes on Windows too, like every name the program puts after it, so that the

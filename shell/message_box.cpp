@@ -59,23 +59,48 @@ std::string WrapLines(const std::string& utf8, std::size_t columns) {
   }
 }
 
-void ShowMessageBox(SDL_Window* parent, const std::string& message) {
+const char kRetryButton[] = "Повторить";
+const char kSeparateButton[] = "Сохранить отдельно";
+
+namespace {
+
+// Shows the box with its buttons; the id of the one chosen, or -1.
+int ShowBox(SDL_Window* parent, const std::string& message, const SDL_MessageBoxButtonData* buttons,
+            int count) {
   const std::string text = WrapLines(message);
+  SDL_MessageBoxData box{};
+  box.flags = SDL_MESSAGEBOX_ERROR | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+  box.window = parent;
+  box.title = "Tavrik";
+  box.message = text.c_str();
+  box.numbuttons = count;
+  box.buttons = buttons;
+  // Without a window manager nobody hands the new box the keyboard.
+  PrepareForDialog(parent);
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) return -1;
+  return pressed;
+}
+
+}  // namespace
+
+void ShowMessageBox(SDL_Window* parent, const std::string& message) {
   SDL_MessageBoxButtonData ok{};
   ok.flags = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
   ok.buttonid = 0;
   ok.text = "OK";
-  SDL_MessageBoxData box{};
-  box.flags = SDL_MESSAGEBOX_ERROR;
-  box.window = parent;
-  box.title = "Tavrik";
-  box.message = text.c_str();
-  box.numbuttons = 1;
-  box.buttons = &ok;
-  // Without a window manager nobody hands the new box the keyboard.
-  PrepareForDialog(parent);
-  int pressed = -1;
-  SDL_ShowMessageBox(&box, &pressed);
+  ShowBox(parent, message, &ok, 1);
+}
+
+bool AskRetry(SDL_Window* parent, const std::string& message) {
+  SDL_MessageBoxButtonData buttons[2]{};
+  buttons[0].flags = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+  buttons[0].buttonid = 1;
+  buttons[0].text = kRetryButton;
+  buttons[1].flags = SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+  buttons[1].buttonid = 0;
+  buttons[1].text = kSeparateButton;
+  return ShowBox(parent, message, buttons, 2) == 1;
 }
 
 }  // namespace tavrik

@@ -1,5 +1,5 @@
 // Messages for the examiner in a box on the screen the program took, which may be only 800 pixels
-// wide: long lines are wrapped to fit, and Enter or Esc closes the box even on an X server
+// wide: long lines are wrapped to fit, and Enter or Esc answers the box even on an X server
 // without a window manager (the box is given the keyboard).
 #pragma once
 
@@ -21,5 +21,14 @@ std::string WrapLines(const std::string& utf8, std::size_t columns = kMessageCol
 // Shows `message` (UTF-8) in a modal error box over `parent` (may be null) and returns when the
 // examiner has closed it (OK, Enter or Esc).
 void ShowMessageBox(SDL_Window* parent, const std::string& message);
+
+// The button texts of the question about files that could not be written.
+extern const char kRetryButton[];     // "Повторить", on Return
+extern const char kSeparateButton[];  // "Сохранить отдельно", on Esc
+
+// Asks the examiner about files that could not be written: true for «Повторить» (Return), false
+// for «Сохранить отдельно» (Esc, closing the box, or a box that cannot be shown: saving apart
+// always ends, where trying again might not).
+bool AskRetry(SDL_Window* parent, const std::string& message);
 
 }  // namespace tavrik

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "engine/geometry.h"
 #include "filenames/path_lookup.h"
 #include "report/report.h"
 #include "shell/form.h"
@@ -87,6 +88,8 @@ void StartUp(Form1& f, const std::string& base_dir, int bits_per_pixel, DisplayT
   s.CenterX = static_cast<Single>(f.display.Width()) / 2;
   s.CenterY = static_cast<Single>(f.display.Height()) / 2;
   s.TrackRadius = s.CenterY / 1.5 - s.BallWidth / 2.0;
+  // The desktop may report where the pointer rests before the first frame is drawn.
+  PlaceMenuButtons(s);
 }
 
 }  // namespace tavrik

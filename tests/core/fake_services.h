@@ -22,6 +22,8 @@ struct FakeServices {
   std::vector<std::string> calls;  // "Rnd" or "Randomize" in call order
   std::vector<double> seeds;       // arguments of Randomize
   std::vector<std::string> errors;
+  std::vector<std::string> asked;   // messages of AskSaveChoice, in order
+  std::vector<SaveChoice> choices;  // its answers in order; then "save separately"
   LocalTime now;
   std::mt19937 fallback{12345};  // after the script: deterministic, never stuck on one value
 };
@@ -43,6 +45,11 @@ inline std::shared_ptr<FakeServices> InstallFakes(SessionState& s,
   s.services.Now = [f]() { return f->now; };
   s.services.ShowCursor = [](bool) {};
   s.services.ShowError = [f](const std::string& message) { f->errors.push_back(message); };
+  s.services.AskSaveChoice = [f](const std::string& message) {
+    const std::size_t i = f->asked.size();
+    f->asked.push_back(message);
+    return i < f->choices.size() ? f->choices[i] : SaveChoice::kSaveSeparately;
+  };
   return f;
 }
 

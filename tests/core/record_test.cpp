@@ -178,20 +178,23 @@ TEST_F(RecordTest, TheFirstTestCreatesEachFileWithItsHeaderAndLaterOnesAppendRow
 
 // The record's files: the press file, the level file. `io` fails one of them; the report and
 // the other must be written whole, the failed one must be as it was, and the examiner must be
-// told which file and why, with its rows on standard error.
+// told which file and why, and where its rows went instead.
 struct FailingFile {
   const char* what;
   bool press_file;    // which file fails
   int error;          // errno of the failure
   std::size_t after;  // bytes of that file written before it fails (SIZE_MAX: opening fails)
+  const char* cause;  // as the examiner is told it
 };
 
 TEST_F(RecordTest, ARecordFileThatCannotBeWrittenCostsNeitherTheReportNorTheOtherFile) {
   const FailingFile cases[] = {
-      {"press file read-only", true, EACCES, SIZE_MAX},
-      {"level file read-only", false, EACCES, SIZE_MAX},
-      {"disk full halfway through the press rows", true, ENOSPC, 150},
-      {"disk full halfway through the level rows", false, ENOSPC, 100},
+      {"press file read-only", true, EACCES, SIZE_MAX, "нет прав на запись"},
+      {"level file read-only", false, EACCES, SIZE_MAX, "нет прав на запись"},
+      {"held by a spreadsheet", true, EBUSY, SIZE_MAX,
+       "файл открыт в другой программе, например в Excel: закройте его"},
+      {"disk full halfway through the press rows", true, ENOSPC, 150, "диск заполнен"},
+      {"disk full halfway through the level rows", false, ENOSPC, 100, "диск заполнен"},
   };
   for (const FailingFile& c : cases) {
     SCOPED_TRACE(c.what);
@@ -231,7 +234,14 @@ TEST_F(RecordTest, ARecordFileThatCannotBeWrittenCostsNeitherTheReportNorTheOthe
       if (n > 0) *written += static_cast<std::size_t>(n);
       return n;
     };
+    // A descriptor's number comes back for the next file opened.
+    io.create_new = [=](const std::string& path) {
+      const int fd = report_file::CreateNew(path);
+      (*fds)[fd] = path;
+      return fd;
+    };
     io.error_stream = [&diverted](const std::string& text) { diverted += text; };
+    io.fallback_folder = [] { return std::string(); };
     WriteReport(s, io);
 
     EXPECT_EQ(ReadBytes(File("Линейная.txt")), BuildReportBlock(s, fakes->now));
@@ -239,37 +249,40 @@ TEST_F(RecordTest, ARecordFileThatCannotBeWrittenCostsNeitherTheReportNorTheOthe
     const std::string level = ReadBytes(File("Линейная-кадры.csv"));
     EXPECT_EQ(c.press_file ? press : level, earlier) << "no partial rows";
     EXPECT_EQ(c.press_file ? level : press, earlier + (c.press_file ? kLevelRows : kRows));
+    // The examiner is asked about that file alone, with its cause; by default the rows then go
+    // whole to a file of their own beside it, header included, and that file is named.
+    ASSERT_EQ(fakes->asked.size(), 1u);
+    const std::string name = fs::u8path(failing).filename().u8string();
+    EXPECT_NE(fakes->asked[0].find(name + ": " + c.cause), std::string::npos) << fakes->asked[0];
+    EXPECT_EQ(fakes->asked[0].find(".txt"), std::string::npos) << "the report was written";
+    const char* separate = c.press_file ? "Линейная 2024-03-05 09-07-02.csv"
+                                        : "Линейная-кадры 2024-03-05 09-07-02.csv";
+    EXPECT_EQ(ReadBytes(File(separate)), std::string("\xEF\xBB\xBF") +
+                                             (c.press_file ? kPressHeader : kFrameHeader) +
+                                             (c.press_file ? kRows : kLevelRows));
     ASSERT_EQ(fakes->errors.size(), 1u);
-    EXPECT_NE(fakes->errors[0].find(fs::u8path(failing).filename().u8string() + ": "),
-              std::string::npos)
+    EXPECT_NE(fakes->errors[0].find("Отчет/" + std::string(separate)), std::string::npos)
         << fakes->errors[0];
-    EXPECT_NE(fakes->errors[0].find(std::strerror(c.error)), std::string::npos) << fakes->errors[0];
-    EXPECT_EQ(fakes->errors[0].find("отчет"), std::string::npos) << "the report was written";
-    EXPECT_NE(diverted.find(std::string(c.press_file ? kPressHeader : kFrameHeader) +
-                            (c.press_file ? kRows : kLevelRows)),
-              std::string::npos)
-        << diverted;
+    EXPECT_TRUE(diverted.empty()) << "a file took the rows: " << diverted;
+    fakes->asked.clear();
   }
 }
 
 TEST_F(RecordTest, AFolderInPlaceOfARecordFile) {
   fs::create_directories(File("Линейная-кадры.csv"));
-  ::testing::internal::CaptureStderr();
   WriteReport(s);
-  const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(ReadBytes(File("Линейная.txt")), BuildReportBlock(s, fakes->now));
   EXPECT_EQ(ReadBytes(File("Линейная.csv")), std::string("\xEF\xBB\xBF") + kPressHeader + kRows);
-  ASSERT_EQ(fakes->errors.size(), 1u);
+  ASSERT_EQ(fakes->asked.size(), 1u);
 #ifdef _WIN32
-  const int folder_error = EACCES;  // Windows refuses to open a folder as a file: access denied
+  const char* cause = "нет прав на запись";  // Windows refuses to open a folder as a file
 #else
-  const int folder_error = EISDIR;
+  const char* cause = "на месте файла стоит папка";
 #endif
-  EXPECT_NE(
-      fakes->errors[0].find("Линейная-кадры.csv: " + std::string(std::strerror(folder_error))),
-      std::string::npos)
-      << fakes->errors[0];
-  EXPECT_NE(err.find(kLevelRows), std::string::npos) << err;
+  EXPECT_NE(fakes->asked[0].find("Линейная-кадры.csv: " + std::string(cause)), std::string::npos)
+      << fakes->asked[0];
+  EXPECT_EQ(ReadBytes(File("Линейная-кадры 2024-03-05 09-07-02.csv")),
+            std::string("\xEF\xBB\xBF") + kFrameHeader + kLevelRows);
 }
 
 TEST_F(RecordTest, AReadOnlyRecordFile) {
@@ -285,30 +298,32 @@ TEST_F(RecordTest, AReadOnlyRecordFile) {
     GTEST_SKIP() << "this user may write a read-only file (root); the seam's case covers it";
   }
 #endif
-  ::testing::internal::CaptureStderr();
   WriteReport(s);
-  ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(ReadBytes(File("Линейная.csv")), "kept\r\n");
   EXPECT_EQ(ReadBytes(File("Линейная.txt")), BuildReportBlock(s, fakes->now));
-  ASSERT_EQ(fakes->errors.size(), 1u);
-  EXPECT_NE(fakes->errors[0].find("Линейная.csv: " + std::string(std::strerror(EACCES))),
-            std::string::npos)
-      << fakes->errors[0];
+  ASSERT_EQ(fakes->asked.size(), 1u);
+  EXPECT_NE(fakes->asked[0].find("Линейная.csv: нет прав на запись"), std::string::npos)
+      << fakes->asked[0];
 }
 
 TEST_F(RecordTest, WhenTheReportCannotBeWrittenOneMessageNamesEveryFile) {
   WriteBytes(dir.path() / "plain", "x");
   s.ReportDir = dir.str() + "plain/Отчет/";
+  // Nor can anything be made in the fallback folder: standard error is the last place.
+  ReportIo io = DefaultReportIo();
+  io.fallback_folder = [this] { return dir.str() + "plain/home/"; };
   ::testing::internal::CaptureStderr();
-  WriteReport(s);
+  WriteReport(s, io);
   const std::string err = ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(fakes->asked.size(), 1u);
   ASSERT_EQ(fakes->errors.size(), 1u);
-  for (const char* name : {"Линейная.txt", "Линейная.csv", "Линейная-кадры.csv"}) {
-    EXPECT_NE(fakes->errors[0].find(dir.str() + "plain/Отчет/" + name), std::string::npos)
-        << name << " in: " << fakes->errors[0];
+  for (const std::string& message : {fakes->asked[0], fakes->errors[0]}) {
+    for (const char* name : {"Линейная.txt", "Линейная.csv", "Линейная-кадры.csv"}) {
+      EXPECT_NE(message.find(dir.str() + "plain/Отчет/" + name), std::string::npos)
+          << name << " in: " << message;
+    }
+    EXPECT_LT(message.find("Линейная.txt"), message.find("Линейная.csv")) << "the report first";
   }
-  EXPECT_LT(fakes->errors[0].find("Линейная.txt"), fakes->errors[0].find("Линейная.csv"))
-      << "the report first";
   EXPECT_NE(err.find(Cp1251ToUtf8(BuildReportBlock(s, fakes->now))), std::string::npos);
   EXPECT_LT(err.find(Cp1251ToUtf8(BuildReportBlock(s, fakes->now))), err.find(kRows));
 }

@@ -65,15 +65,24 @@ class ReportTest : public ::testing::Test {
     fakes->now = LocalTime{2024, 3, 5, 9, 7, 2, 0};
     s.SubjectName = Utf8ToCp1251("Тест");
     s.TestKind = kTestLinear;
-    s.services.WriteReport = [](SessionState& session) { WriteReport(session); };
+    // Files that the report folder cannot take go to the test's own folder, never the home of
+    // whoever runs the tests.
+    io_.fallback_folder = [this] { return dir.str() + "home/"; };
+    s.services.WriteReport = [this](SessionState& session) { WriteReport(session, io_); };
     s.ReportDir = dir.str() + "Отчет/";
     fs::create_directories(dir.path() / fs::u8path("Отчет"));
   }
   fs::path File(const char* utf8) const { return dir.path() / fs::u8path(utf8); }
+  // A fallback folder that cannot be made either: what fails goes nowhere but standard error.
+  void NoFallback() {
+    WriteBytes(File("plain"), "x");
+    io_.fallback_folder = [this] { return dir.str() + "plain/home/"; };
+  }
 
   ScratchDir dir;
   SessionState s;
   std::shared_ptr<testkit::FakeServices> fakes;
+  ReportIo io_ = DefaultReportIo();
 };
 
 const char* const kExampleLeft[4] = {"1101111011", "1011111111", "0111011111", "1111110111"};
@@ -158,12 +167,12 @@ TEST_F(ReportTest, FileNamesByTestKind) {
 TEST_F(ReportTest, TwoTestsAppendTwoBlocksAndOtherKindsGoToTheirOwnFiles) {
   WriteBytes(File("Отчет/Линейная.txt"), "earlier\r\n");
   const std::string first = BuildReportBlock(s, fakes->now);
-  WriteReport(s);
+  WriteReport(s, io_);
   s.SubjectName = Utf8ToCp1251("Второй");
   s.LeftResults[1][1] = "1 ";
   fakes->now.second = 30;
   const std::string second = BuildReportBlock(s, fakes->now);
-  WriteReport(s);
+  WriteReport(s, io_);
 
   EXPECT_TRUE(fakes->errors.empty()) << (fakes->errors.empty() ? "" : fakes->errors[0]);
   EXPECT_EQ(ReadBytes(File("Отчет/Линейная.txt")), "earlier\r\n" + first + second);
@@ -173,15 +182,15 @@ TEST_F(ReportTest, TwoTestsAppendTwoBlocksAndOtherKindsGoToTheirOwnFiles) {
   s.TestKind = kTestFlash;
   const std::string flash = BuildReportBlock(s, fakes->now);
 #ifdef _WIN32
-  WriteReport(s);
+  WriteReport(s, io_);
 #else
   const mode_t old_mask = ::umask(022);
-  WriteReport(s);
+  WriteReport(s, io_);
   ::umask(old_mask);
 #endif
   s.TestKind = kTestCircular;
   const std::string circular = BuildReportBlock(s, fakes->now);
-  WriteReport(s);
+  WriteReport(s, io_);
   EXPECT_EQ(ReadBytes(File("Отчет/Вспышка.txt")), flash);
   EXPECT_EQ(ReadBytes(File("Отчет/Круговая.txt")), circular);
   EXPECT_EQ(ReadBytes(File("Отчет/Линейная.txt")), "earlier\r\n" + first + second);
@@ -197,7 +206,7 @@ TEST_F(ReportTest, UsesAFolderAndFileThatDifferOnlyInCase) {
   fs::remove(File("Отчет"));
   fs::create_directories(File("отчет"));
   WriteBytes(File("отчет/ЛИНЕЙНАЯ.TXT"), "old\r\n");
-  WriteReport(s);
+  WriteReport(s, io_);
   EXPECT_TRUE(fakes->errors.empty()) << (fakes->errors.empty() ? "" : fakes->errors[0]);
   // Listed, not asked for by name: a file system that ignores case (Windows) finds "Отчет" in
   // "отчет" either way.
@@ -211,7 +220,7 @@ TEST_F(ReportTest, UsesAFolderAndFileThatDifferOnlyInCase) {
 TEST_F(ReportTest, CreatesAMissingReportFolder) {
   fs::remove(File("Отчет"));
   s.ReportDir = dir.str() + "deeper/Отчет/";
-  WriteReport(s);
+  WriteReport(s, io_);
   EXPECT_TRUE(fakes->errors.empty()) << (fakes->errors.empty() ? "" : fakes->errors[0]);
   EXPECT_EQ(ReadBytes(File("deeper/Отчет/Линейная.txt")), BuildReportBlock(s, fakes->now));
 }
@@ -219,11 +228,11 @@ TEST_F(ReportTest, CreatesAMissingReportFolder) {
 TEST_F(ReportTest, AFolderThatCannotBeMadeSendsTheBlockToStandardError) {
   // A regular file where the program's folder should be: nothing can be created below it,
   // whoever runs the test.
-  WriteBytes(File("plain"), "x");
+  NoFallback();
   s.ReportDir = dir.str() + "plain/Отчет/";
   s.SubjectName = Utf8ToCp1251(" Тест ");
   ::testing::internal::CaptureStderr();
-  WriteReport(s);
+  WriteReport(s, io_);
   const std::string err = ::testing::internal::GetCapturedStderr();
 
   ASSERT_EQ(fakes->errors.size(), 1u);
@@ -250,6 +259,7 @@ ReportIo FailingAfter(std::size_t limit, int error, std::string* diverted) {
     return r;
   };
   io.error_stream = [diverted](const std::string& text) { *diverted += text; };
+  io.fallback_folder = [] { return std::string(); };
   return io;
 }
 
@@ -308,6 +318,7 @@ TEST_F(ReportTest, FailuresAfterTheWriteAlsoRestoreTheFile) {
     fakes->errors.clear();
     std::string diverted;
     ReportIo io = DefaultReportIo();
+    io.fallback_folder = [] { return std::string(); };
     if (c.fail_fsync) {
       io.fsync = [](int) {
         errno = EIO;
@@ -330,7 +341,7 @@ TEST_F(ReportTest, FailuresAfterTheWriteAlsoRestoreTheFile) {
 }
 
 TEST_F(ReportTest, TheEndOfATestGoesOnToTheMenuWhenTheReportCannotBeWritten) {
-  WriteBytes(File("plain"), "x");
+  NoFallback();
   s.ReportDir = dir.str() + "plain/Отчет/";
   s.Level = 4;
   s.Cycle = 11;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "input/handlers.h"
 #include "shell_fixture.h"
 
 namespace tavrik {
@@ -42,6 +43,32 @@ TEST_F(FormTest, StartUpMeasuresEverySpriteAndResetsTheSession) {
   EXPECT_FLOAT_EQ(s.CenterY, 300);
   EXPECT_DOUBLE_EQ(s.TrackRadius, 195);
   EXPECT_EQ(form.display.BitsPerPixel(), 16);
+}
+
+// The desktop reports where the pointer rests before the first menu frame is drawn: the buttons
+// must stand where that frame will show them already, or a corner lights all three and a click
+// there chooses a test.
+TEST_F(FormTest, APointerBeforeTheFirstFrameMeetsTheButtonsOfThatFrame) {
+  StartForm(32, FixtureSizes{});
+  SessionState& s = form.s;
+  const Single over_second_x = 400, over_second_y = 200 + 1.5f * s.ButtonCellHeight + 10;
+  struct Case {
+    const char* what;
+    Single x, y;
+    std::array<Integer, 4> lit;
+  } cases[] = {
+      {"the top-left corner", 5, 5, {0, 0, 0, 0}},
+      {"over the second button", over_second_x, over_second_y, {0, 0, 1, 0}},
+  };
+  for (const Case& c : cases) {
+    MouseMove(s, 0, 0, c.x, c.y);
+    EXPECT_EQ(s.ButtonLit, c.lit) << c.what << ", before the first frame";
+    ComposeFrame(form);
+    EXPECT_EQ(s.ButtonLit, c.lit) << c.what << ", in the first frame";
+  }
+  MouseDown(s, 1, 0, 5, 5);
+  EXPECT_EQ(s.MenuLevel, kMenuLevelMenu) << "a click in the corner chooses nothing";
+  EXPECT_EQ(s.TestKind, 0);
 }
 
 TEST(StartUp, FindsFoldersAndFilesWhateverTheirCase) {
