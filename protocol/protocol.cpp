@@ -8,6 +8,14 @@
 #include <iterator>
 #include <map>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 #include "protocol/csv.h"
 #include "protocol/page.h"
 #include "protocol/summary.h"
@@ -107,6 +115,37 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
   if (!in) return false;
   text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
+}
+
+bool RewriteFile(const std::string& path, const std::string& data, std::string* cause) {
+  const std::filesystem::path target = std::filesystem::u8path(path);
+  std::error_code ec;
+  std::filesystem::create_directories(target.parent_path(), ec);
+  std::filesystem::path temporary = target;
+  temporary += ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.close();
+    if (!out) {
+      *cause = "не удалось записать временный файл";
+      std::filesystem::remove(temporary, ec);
+      return false;
+    }
+  }
+  std::filesystem::rename(temporary, target, ec);
+#ifdef _WIN32
+  if (ec && MoveFileExW(temporary.wstring().c_str(), target.wstring().c_str(),
+                        MOVEFILE_REPLACE_EXISTING)) {
+    ec.clear();
+  }
+#endif
+  if (ec) {
+    *cause = ec.message();
+    std::filesystem::remove(temporary, ec);
+    return false;
+  }
+  return true;
 }
 
 std::vector<ProtocolFile> RebuildFolder(const std::string& report_dir,

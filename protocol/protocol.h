@@ -49,6 +49,11 @@ int ProgramBitsPerPixel();
 // The whole of a file, or false when it cannot be read (a missing file reads as empty, true).
 bool ReadWholeFile(const std::string& path, std::string* text);
 
+// Replaces the file at `path` (its folder made when missing) by `data` through a temporary file
+// beside it and a rename, so that a reader never sees half of it. Without the report writer's
+// lock and sync: tavrik-protocol's writes, which it can always make again.
+bool RewriteFile(const std::string& path, const std::string& data, std::string* cause);
+
 // Rebuilds Сводка.csv, every protocol and the index of `report_dir` (ending in '/') from its
 // report and record files; programs of earlier rows are kept from the old summary. `progress`
 // is told (done, total) now and then; what cannot be read goes to `problems` and is skipped.

@@ -6,7 +6,6 @@
 // 1 when a file could not be written, 2 when the folder cannot be read.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -25,39 +24,6 @@ using tavrik::protocol::ProtocolFile;
 void Say(const std::string& utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), stderr);
   std::fflush(stderr);
-}
-
-// Replaces the file at `path` by `data` through a temporary file beside it, so that a reader
-// never sees half of it.
-bool Replace(const std::string& path, const std::string& data, std::string* cause) {
-  const fs::path target = fs::u8path(path);
-  std::error_code ec;
-  fs::create_directories(target.parent_path(), ec);
-  fs::path temporary = target;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    if (!out) {
-      *cause = "не удалось записать временный файл";
-      fs::remove(temporary, ec);
-      return false;
-    }
-  }
-  fs::rename(temporary, target, ec);
-#ifdef _WIN32
-  if (ec && MoveFileExW(temporary.wstring().c_str(), target.wstring().c_str(),
-                        MOVEFILE_REPLACE_EXISTING)) {
-    ec.clear();
-  }
-#endif
-  if (ec) {
-    *cause = ec.message();
-    fs::remove(temporary, ec);
-    return false;
-  }
-  return true;
 }
 
 std::string ArgumentUtf8(int argc, char** argv) {
@@ -111,7 +77,7 @@ int main(int argc, char** argv) {
   int failed = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {
     std::string why;
-    if (!Replace(files[i].path, files[i].data, &why)) {
+    if (!tavrik::protocol::RewriteFile(files[i].path, files[i].data, &why)) {
       Say("tavrik-protocol: не удалось записать " + files[i].path + ": " + why + "\n");
       ++failed;
     }

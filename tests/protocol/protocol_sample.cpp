@@ -4,13 +4,23 @@
 // every level and the first level paced by measuring. For the print check.
 //
 //   protocol_sample <report folder>
+//   protocol_sample --many N <report folder>   N tests of every kind in turn by 100 subjects, for
+//                                              timing tavrik-protocol on a large folder
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "sample_folder.h"
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--many") {
+    const int count = std::atoi(argv[2]);
+    tavrik::protocol::sample::WriteFolder(std::filesystem::u8path(argv[3]),
+                                          tavrik::protocol::sample::ManyTests(count, 100));
+    std::printf("protocol_sample: %d tests written to %s\n", count, argv[3]);
+    return 0;
+  }
   if (argc != 2) {
     std::fprintf(stderr, "usage: protocol_sample <report folder>\n");
     return 2;
