@@ -202,34 +202,37 @@ std::string RenderIndex(const std::vector<SummaryRow>& rows) {
   h.reserve(256 + rows.size() * 600);
   h += "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n"
        "<title>Протоколы испытаний</title>\n<style>\n"
-       "body { font-family: \"DejaVu Sans\", Arial, sans-serif; font-size: 10pt; margin: 8mm; }\n"
+       "body { font-family: \"DejaVu Sans\", Arial, sans-serif; font-size: 9pt; margin: 8mm; }\n"
        "h1 { font-size: 14pt; }\n"
        "table { border-collapse: collapse; }\n"
        "td, th { border: 1px solid #aaa; padding: 2px 6px; text-align: right; }\n"
        "th { background: #eee; }\n"
        "td.l, th.l { text-align: left; }\n"
+       "td.d, td:nth-child(4), td:nth-child(5) { white-space: nowrap; }\n"
        "tr:nth-child(even) td { background: #f7f7f7; }\n"
        ".warn { color: #8a1500; }\n"
        "</style>\n</head>\n<body>\n<h1>Протоколы испытаний</h1>\n";
   h += "<p>Испытаний: " + std::to_string(rows.size()) +
        ". Новые сверху. Все показатели — в Сводка.csv.</p>\n";
   h += "<table>\n<tr><th class=\"l\">Дата и время</th><th class=\"l\">Испытуемый</th>"
-       "<th class=\"l\">Испытание</th><th>Попаданий, левая</th><th>Попаданий, правая</th>"
-       "<th>Постоянная ошибка или время реакции, левая, мс</th>"
-       "<th>… правая, мс</th><th class=\"l\">Хронометраж</th><th class=\"l\">Протокол</th></tr>\n";
+       "<th class=\"l\">Испытание</th><th>Попаданий, левая / правая</th>"
+       "<th>Постоянная ошибка (вспышка: время реакции), мс, левая / правая</th>"
+       "<th class=\"l\">Хронометраж</th><th class=\"l\">Протокол</th></tr>\n";
   for (const auto& [key, r] : order) {
     const bool flash = r->Get("Испытание") == "Вспышка";
     const std::string& timing = r->Get("Хронометраж");
     const std::string& file = r->Get("Протокол");
-    h += "<tr><td class=\"l\">" + EscapeHtml(r->Get("Дата и время")) + "</td><td class=\"l\">" +
+    auto pair = [&](const std::string& column) {
+      const std::string& left = r->Get(column + ", левая");
+      const std::string& right = r->Get(column + ", правая");
+      h += "<td>" + EscapeHtml(left.empty() ? "—" : left) + " / " +
+           EscapeHtml(right.empty() ? "—" : right) + "</td>";
+    };
+    h += "<tr><td class=\"l d\">" + EscapeHtml(r->Get("Дата и время")) + "</td><td class=\"l\">" +
          EscapeHtml(r->Get("Испытуемый")) + "</td><td class=\"l\">" +
-         EscapeHtml(r->Get("Испытание")) + "</td><td>" + EscapeHtml(r->Get("Попаданий, левая")) +
-         "</td><td>" + EscapeHtml(r->Get("Попаданий, правая")) + "</td>";
-    for (const char* column : {"левая", "правая"}) {
-      const std::string name =
-          std::string(flash ? "Время реакции, мс, " : "Постоянная ошибка, мс, ") + column;
-      h += "<td>" + EscapeHtml(r->Get(name)) + "</td>";
-    }
+         EscapeHtml(r->Get("Испытание")) + "</td>";
+    pair("Попаданий");
+    pair(flash ? "Время реакции, мс" : "Постоянная ошибка, мс");
     h += std::string("<td class=\"l") + (timing == "в порядке" ? "" : " warn") + "\">" +
          EscapeHtml(timing) + "</td><td class=\"l\">";
     if (!file.empty()) {

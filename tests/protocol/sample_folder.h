@@ -133,7 +133,10 @@ inline std::vector<Test> ManyTests(int count, int subjects) {
   for (int i = 0; i < count; ++i) {
     Test t;
     t.kind = 1 + i % 3;
-    t.subject = "Испытуемый " + std::to_string(i % subjects);
+    static const char* const kNames[] = {"Иван Петров", "Анна Смирнова", "Олег Кузнецов",
+                                         "Мария Волкова", "Дмитрий Соколов"};
+    const int who = i % subjects;
+    t.subject = std::string(kNames[who % 5]) + (who >= 5 ? " " + std::to_string(who / 5) : "");
     const int minutes = i;
     const int day = 1 + minutes / (24 * 60) % 28, month = 1 + minutes / (24 * 60 * 28) % 12;
     char when[32];
