@@ -10,8 +10,13 @@ namespace tavrik::protocol {
 const char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 std::vector<CsvRow> ParseCsv(std::string_view text) {
-  if (text.substr(0, 3) == kUtf8Bom) text.remove_prefix(3);
   std::vector<CsvRow> rows;
+  ForEachCsvRow(text, [&rows](CsvRow& row) { rows.push_back(std::move(row)); });
+  return rows;
+}
+
+void ForEachCsvRow(std::string_view text, const std::function<void(CsvRow&)>& take) {
+  if (text.substr(0, 3) == kUtf8Bom) text.remove_prefix(3);
   std::size_t i = 0;
   int line = 1;
   while (i < text.size()) {
@@ -51,9 +56,8 @@ std::vector<CsvRow> ParseCsv(std::string_view text) {
       if (i < text.size() && text[i] == '\n') ++i;
       ++line;
     }
-    if (!(row.fields.size() == 1 && row.fields[0].empty())) rows.push_back(std::move(row));
+    if (!(row.fields.size() == 1 && row.fields[0].empty())) take(row);
   }
-  return rows;
 }
 
 std::string CsvField(const std::string& text) {

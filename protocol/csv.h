@@ -5,6 +5,7 @@
 // the file again leaves it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,9 @@ struct CsvRow {
 // text, which then ends the last field: the row is kept and its caller finds it malformed by its
 // fields. Empty lines are no rows.
 std::vector<CsvRow> ParseCsv(std::string_view text);
+// The same one row at a time, so that a large file's rows are never all held as fields; `take`
+// may move the row's fields away.
+void ForEachCsvRow(std::string_view text, const std::function<void(CsvRow&)>& take);
 
 // A field as the writer spells it.
 std::string CsvField(const std::string& text);

@@ -148,13 +148,14 @@ bool RewriteFile(const std::string& path, const std::string& data, std::string* 
   return true;
 }
 
-std::vector<ProtocolFile> RebuildFolder(const std::string& report_dir,
-                                        const std::function<void(int, int)>& progress,
-                                        std::vector<ReadProblem>* problems, std::string* cause) {
+int RebuildFolder(const std::string& report_dir,
+                  const std::function<void(const ProtocolFile&)>& write,
+                  const std::function<void(int, int)>& progress, std::vector<ReadProblem>* problems,
+                  std::string* cause) {
   std::error_code ec;
   if (!std::filesystem::is_directory(std::filesystem::u8path(report_dir), ec)) {
     *cause = "папки отчетов " + report_dir + " нет";
-    return {};
+    return -1;
   }
   // Programs of the tests already summed up: the record files do not say which one ran.
   std::map<std::string, std::string> programs;
@@ -211,7 +212,14 @@ std::vector<ProtocolFile> RebuildFolder(const std::string& report_dir,
       s.has_block = true;
       s.block = b;
     }
-    for (PressRow& p : presses) session_of(p.subject, p.when).presses.push_back(std::move(p));
+    for (PressRow& p : presses) {
+      auto& into = session_of(p.subject, p.when).presses;
+      into.push_back(std::move(p));
+      // Its session says whose it is: a large folder need not hold the names once a row.
+      into.back().subject = std::string();
+      into.back().when = std::string();
+    }
+    presses = {};
     for (FrameRow& f : frames) session_of(f.subject, f.when).frames.push_back(std::move(f));
     for (std::size_t i = first; i < sessions.size(); ++i) {
       sessions[i].frames = ByLevel(std::move(sessions[i].frames));
@@ -235,17 +243,19 @@ std::vector<ProtocolFile> RebuildFolder(const std::string& report_dir,
   std::map<std::string, std::vector<const SummaryRow*>> by_subject;
   for (const SummaryRow& r : rows) by_subject[r.fields[0] + '\n' + r.fields[1]].push_back(&r);
 
-  std::vector<ProtocolFile> out;
-  out.push_back({report_dir + kSummaryFile, "", std::move(summary), true});
+  write({report_dir + kSummaryFile, "", std::move(summary), true});
   for (int i = 0; i < total; ++i) {
-    const Session& s = sessions[static_cast<std::size_t>(i)];
+    Session& s = sessions[static_cast<std::size_t>(i)];
     const auto& mine = by_subject[TestName(s.test_kind) + '\n' + s.subject];
-    out.push_back({report_dir + kProtocolDir + "/" + files[static_cast<std::size_t>(i)], "",
-                   RenderProtocol(s, EarlierSessions(mine, s)), true});
+    write({report_dir + kProtocolDir + "/" + files[static_cast<std::size_t>(i)], "",
+           RenderProtocol(s, EarlierSessions(mine, s)), true});
+    // Its rows are not needed again.
+    s.presses = {};
+    s.frames = {};
     if (progress && ((i + 1) % 500 == 0 || i + 1 == total)) progress(i + 1, total);
   }
-  out.push_back({report_dir + kIndexFile, "", RenderIndex(rows), true});
-  return out;
+  write({report_dir + kIndexFile, "", RenderIndex(rows), true});
+  return total + 2;
 }
 
 }  // namespace tavrik::protocol

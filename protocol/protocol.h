@@ -55,12 +55,14 @@ bool ReadWholeFile(const std::string& path, std::string* text);
 bool RewriteFile(const std::string& path, const std::string& data, std::string* cause);
 
 // Rebuilds Сводка.csv, every protocol and the index of `report_dir` (ending in '/') from its
-// report and record files; programs of earlier rows are kept from the old summary. `progress`
-// is told (done, total) now and then; what cannot be read goes to `problems` and is skipped.
-// Returns the files to write (the caller writes them in order), or sets `cause` and returns none
-// when the folder cannot be read at all.
-std::vector<ProtocolFile> RebuildFolder(const std::string& report_dir,
-                                        const std::function<void(int, int)>& progress,
-                                        std::vector<ReadProblem>* problems, std::string* cause);
+// report and record files; programs of earlier rows are kept from the old summary. Each file goes
+// to `write` as soon as it is made (the summary first, then the protocols, the index last), so
+// that the pages of a large folder are never all in memory at once. `progress` (may be empty) is
+// told (done, total) now and then; what cannot be read goes to `problems` and is skipped.
+// Returns the number of files made, or -1 with `cause` set when the folder cannot be read.
+int RebuildFolder(const std::string& report_dir,
+                  const std::function<void(const ProtocolFile&)>& write,
+                  const std::function<void(int, int)>& progress, std::vector<ReadProblem>* problems,
+                  std::string* cause);
 
 }  // namespace tavrik::protocol

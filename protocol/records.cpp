@@ -26,24 +26,23 @@ std::vector<Row> ReadRows(std::string_view text, const std::string& file, bool h
                           const std::vector<std::string>& header,
                           std::vector<ReadProblem>* problems, Take take) {
   std::vector<Row> out;
-  std::vector<CsvRow> rows = ParseCsv(text);
-  std::size_t first = 0;
-  if (has_header) {
-    if (rows.empty()) return out;
-    if (rows[0].fields != header) {
-      problems->push_back(
-          {file, rows[0].line, "заголовок не тот, что пишет программа: файл пропущен"});
-      return out;
+  bool first = true, foreign = false;
+  ForEachCsvRow(text, [&](CsvRow& r) {
+    if (foreign) return;
+    if (first && has_header) {
+      first = false;
+      if (r.fields != header) {
+        problems->push_back({file, r.line, "заголовок не тот, что пишет программа: файл пропущен"});
+        foreign = true;
+      }
+      return;
     }
-    first = 1;
-  }
-  for (std::size_t i = first; i < rows.size(); ++i) {
-    const CsvRow& r = rows[i];
+    first = false;
     if (r.fields.size() != header.size()) {
       problems->push_back({file, r.line,
                            "полей " + std::to_string(r.fields.size()) + " вместо " +
                                std::to_string(header.size()) + ": строка пропущена"});
-      continue;
+      return;
     }
     Row row;
     std::string what;
@@ -54,12 +53,12 @@ std::vector<Row> ReadRows(std::string_view text, const std::string& file, bool h
     }
     if (!what.empty()) {
       problems->push_back({file, r.line, what + ": строка пропущена"});
-      continue;
+      return;
     }
-    row.subject = r.fields[0];
-    row.when = r.fields[1];
+    row.subject = std::move(r.fields[0]);
+    row.when = std::move(r.fields[1]);
     out.push_back(std::move(row));
-  }
+  });
   return out;
 }
 

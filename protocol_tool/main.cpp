@@ -60,34 +60,37 @@ int main(int argc, char** argv) {
 
   std::vector<tavrik::protocol::ReadProblem> problems;
   std::string cause;
-  const std::vector<ProtocolFile> files = tavrik::protocol::RebuildFolder(
+  int failed = 0;
+  std::size_t told = 0;
+  // What could not be read is known once the files are read, before the first is written.
+  auto tell = [&] {
+    for (; told < problems.size(); ++told) {
+      Say("tavrik-protocol: " + tavrik::protocol::ProblemText(problems[told]) + "\n");
+    }
+  };
+  const int made = tavrik::protocol::RebuildFolder(
       dir,
+      [&](const ProtocolFile& f) {
+        tell();
+        std::string why;
+        if (!tavrik::protocol::RewriteFile(f.path, f.data, &why)) {
+          Say("tavrik-protocol: не удалось записать " + f.path + ": " + why + "\n");
+          ++failed;
+        }
+      },
       [](int done, int total) {
         if (total >= 500) {
-          Say("tavrik-protocol: составлено протоколов " + std::to_string(done) + " из " +
+          Say("tavrik-protocol: протоколов " + std::to_string(done) + " из " +
               std::to_string(total) + "\n");
         }
       },
       &problems, &cause);
-  for (const auto& p : problems) Say("tavrik-protocol: " + tavrik::protocol::ProblemText(p) + "\n");
-  if (!cause.empty()) {
+  tell();
+  if (made < 0) {
     Say("tavrik-protocol: " + cause + "\n");
     return 2;
   }
-  int failed = 0;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    std::string why;
-    if (!tavrik::protocol::RewriteFile(files[i].path, files[i].data, &why)) {
-      Say("tavrik-protocol: не удалось записать " + files[i].path + ": " + why + "\n");
-      ++failed;
-    }
-    if (files.size() >= 1000 && (i + 1) % 2000 == 0) {
-      Say("tavrik-protocol: записано файлов " + std::to_string(i + 1) + " из " +
-          std::to_string(files.size()) + "\n");
-    }
-  }
-  Say("tavrik-protocol: протоколов " + std::to_string(files.size() - 2) +
-      ", сводка и указатель в " + dir +
+  Say("tavrik-protocol: протоколов " + std::to_string(made - 2) + ", сводка и указатель в " + dir +
       (failed ? "; не записано файлов: " + std::to_string(failed) : "") + "\n");
   return failed ? 1 : 0;
 }

@@ -238,7 +238,11 @@ TEST(ProtocolRebuild, AFolderWithBadRowsIsReadOnAndRebuiltTheSameTwice) {
   const std::string folder = dir.u8string() + "/";
   std::vector<ReadProblem> problems;
   std::string cause;
-  const auto files = RebuildFolder(folder, nullptr, &problems, &cause);
+  std::vector<ProtocolFile> files;
+  auto keep = [](std::vector<ProtocolFile>* into) {
+    return [into](const ProtocolFile& f) { into->push_back(f); };
+  };
+  EXPECT_EQ(RebuildFolder(folder, keep(&files), nullptr, &problems, &cause), 9 + 2);
   EXPECT_EQ(cause, "");
   const int linear_lines = [&] {
     const std::string text = Read(dir / fs::u8path("Линейная.csv"));
@@ -254,7 +258,8 @@ TEST(ProtocolRebuild, AFolderWithBadRowsIsReadOnAndRebuiltTheSameTwice) {
   EXPECT_EQ(files.front().path, folder + "Сводка.csv");
   EXPECT_EQ(files.back().path, folder + "Протоколы.html");
   std::vector<ReadProblem> again_problems;
-  const auto again = RebuildFolder(folder, nullptr, &again_problems, &cause);
+  std::vector<ProtocolFile> again;
+  RebuildFolder(folder, keep(&again), nullptr, &again_problems, &cause);
   ASSERT_EQ(again.size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     EXPECT_EQ(again[i].path, files[i].path);
