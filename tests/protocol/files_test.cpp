@@ -3,6 +3,7 @@
 // the three files of a finished test, and a folder rebuilt.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -216,6 +217,46 @@ TEST(ProtocolFiles, EarlierSessionsAreTheSameSubjectsSameTestBeforeThis) {
   ASSERT_EQ(earlier.size(), 2u);
   EXPECT_EQ(earlier[0]->Get("Дата и время"), "01.05.2026 10:00:00");
   EXPECT_EQ(earlier[1]->Get("Дата и время"), "01.02.2026 10:00:00");
+}
+
+TEST(ProtocolPage, AHandWithoutAJudgedAnswerShowsDashesNotNumbers) {
+  sample::Test t;
+  const sample::Files f = sample::Make(t);
+  std::vector<ReadProblem> problems;
+  Session s = SessionOfTest(2, f.block, f.presses, f.frames, 16, &problems);
+  s.presses.erase(std::remove_if(s.presses.begin(), s.presses.end(),
+                                 [](const PressRow& p) { return p.hand == kRight; }),
+                  s.presses.end());
+  const std::string page = RenderProtocol(s, {});
+  EXPECT_NE(page.find("учтенных ответов нет"), std::string::npos);
+  EXPECT_NE(page.find("Правая рука:</b> опережений 0, запаздываний 0 — преобладания нет, p = 1,00"),
+            std::string::npos);
+  EXPECT_NE(page.find("Tavrik1 (16 бита на пиксель)"), std::string::npos);
+  for (const char* bad : {"nan", "inf", "e+", "e-0"}) {
+    EXPECT_EQ(page.find(bad), std::string::npos) << bad;
+  }
+}
+
+TEST(ProtocolRecords, BytesOfAnyKindAreReadWithoutFailing) {
+  // What a damaged disk or a foreign program may leave: every reader names what it cannot use.
+  sample::Numbers n(7);
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    std::string bytes;
+    const int size = static_cast<int>(n.Next() * 400);
+    for (int i = 0; i < size; ++i) {
+      const char pick[] = ";\"\r\n,0123456789-ab\xD0\x98 ";
+      bytes += n.Next() < 0.8 ? pick[static_cast<int>(n.Next() * (sizeof pick - 1))]
+                              : static_cast<char>(n.Next() * 256);
+    }
+    std::vector<ReadProblem> problems;
+    ReadPressRows(kPressHeaderText + bytes, "a.csv", true, &problems);
+    ReadPressRows(bytes, "a.csv", false, &problems);
+    ReadFrameRows(bytes, "a-кадры.csv", false, &problems);
+    ReadReportBlocks(Utf8ToCp1251("Испытуемый: x\r\n") + bytes, "a.txt", &problems);
+    ReadSummary(bytes, "Сводка.csv", &problems);
+    for (const ReadProblem& p : problems) EXPECT_GE(p.line, 1) << ProblemText(p);
+  }
 }
 
 std::string Read(const fs::path& p) {
