@@ -37,7 +37,8 @@
 #include "codepage/cp1251.h"
 #include "engine/timing_record.h"
 #include "input/handlers.h"
-#include "shell/form.h"
+#include "shell/frame.h"
+#include "shell/startup.h"
 
 namespace {
 

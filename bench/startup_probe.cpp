@@ -34,8 +34,9 @@
 
 #include "codepage/cp1251.h"
 #include "input/handlers.h"
-#include "input/sdl_events.h"
-#include "shell/form.h"
+#include "input_sdl/sdl_events.h"
+#include "shell/frame.h"
+#include "shell/startup.h"
 
 namespace {
 

@@ -102,72 +102,95 @@ std::string TruncatedAt(const char* what, std::uint64_t end, std::size_t size) {
          std::to_string(size);
 }
 
-bool ParseHeaders(const std::uint8_t* data, std::size_t size, Layout& l, std::string& error) {
+// What the headers say beyond the layout, as the steps of ParseHeaders read it.
+struct Headers {
+  std::uint32_t info_size = 0;  // of the info header: tells the variants apart
+  bool core = false;            // BITMAPCOREHEADER: 16-bit sizes, 3-byte palette entries
+  bool os2 = false;             // OS/2 2.x: its own meaning of compressions 3 and 4
+  std::uint64_t end = 0;        // the first byte after the headers and any masks after them
+  std::int64_t width = 0;
+  std::int64_t height = 0;  // negative: top-down
+  std::uint32_t colours_used = 0;
+};
+
+bool IsBitfields(std::uint32_t compression) {
+  return compression == kBitfields || compression == kAlphaBitfields;
+}
+
+// The signature, the variant of the info header, and its size, depth and compression fields.
+bool ReadInfoHeader(const std::uint8_t* data, std::size_t size, Headers& hd, Layout& l,
+                    std::string& error) {
   if (size == 0) return Fail(error, "empty file");
   if (size < 2 || data[0] != 'B' || data[1] != 'M') {
     return Fail(error, "not a Windows bitmap (bad signature)");
   }
   if (size < kFileHeaderSize + 4) return Fail(error, TruncatedAt("headers end", 18, size));
 
-  const std::uint32_t header_size = ReadU32(data + 14);
-  const bool core = header_size == 12;
-  const bool os2 = header_size == 16 || header_size == 64;
-  if (!core && !os2 && header_size != 40 && header_size != 52 && header_size != 56 &&
-      header_size != 108 && header_size != 124) {
-    return Fail(error, "unknown header size " + std::to_string(header_size));
+  hd.info_size = ReadU32(data + 14);
+  const std::uint32_t n = hd.info_size;
+  hd.core = n == 12;
+  hd.os2 = n == 16 || n == 64;
+  if (!hd.core && !hd.os2 && n != 40 && n != 52 && n != 56 && n != 108 && n != 124) {
+    return Fail(error, "unknown header size " + std::to_string(n));
   }
-  std::uint64_t headers_end = kFileHeaderSize + header_size;
-  if (headers_end > size) return Fail(error, TruncatedAt("headers end", headers_end, size));
+  hd.end = kFileHeaderSize + n;
+  if (hd.end > size) return Fail(error, TruncatedAt("headers end", hd.end, size));
 
   const std::uint8_t* h = data + kFileHeaderSize;
-  std::int64_t width, height;
-  std::uint32_t colours_used = 0;
-  if (core) {
+  if (hd.core) {
     // The oldest header stores unsigned 16-bit sizes, so it is always bottom-up.
-    width = ReadU16(h + 4);
-    height = ReadU16(h + 6);
+    hd.width = ReadU16(h + 4);
+    hd.height = ReadU16(h + 6);
     l.bpp = ReadU16(h + 10);
   } else {
-    width = ReadI32(h + 4);
-    height = ReadI32(h + 8);
+    hd.width = ReadI32(h + 4);
+    hd.height = ReadI32(h + 8);
     l.bpp = ReadU16(h + 14);
-    if (header_size >= 20) l.compression = ReadU32(h + 16);
-    if (header_size >= 36) colours_used = ReadU32(h + 32);
+    if (n >= 20) l.compression = ReadU32(h + 16);
+    if (n >= 36) hd.colours_used = ReadU32(h + 32);
   }
+  return true;
+}
 
-  if (width == 0 || height == 0) return Fail(error, "zero width or height");
-  if (width < 0) return Fail(error, "negative width " + std::to_string(width));
-  if (height == -(std::int64_t{1} << 31)) {
-    return Fail(error, "invalid height " + std::to_string(height));
+// The image's size within the limits, and its row order.
+bool TakeSize(const Headers& hd, Layout& l, std::string& error) {
+  if (hd.width == 0 || hd.height == 0) return Fail(error, "zero width or height");
+  if (hd.width < 0) return Fail(error, "negative width " + std::to_string(hd.width));
+  if (hd.height == -(std::int64_t{1} << 31)) {
+    return Fail(error, "invalid height " + std::to_string(hd.height));
   }
-  l.top_down = height < 0;
-  const std::uint64_t rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
-  const std::uint64_t cols = static_cast<std::uint64_t>(width);
+  l.top_down = hd.height < 0;
+  const std::uint64_t rows = static_cast<std::uint64_t>(hd.height < 0 ? -hd.height : hd.height);
+  const std::uint64_t cols = static_cast<std::uint64_t>(hd.width);
   if (cols > kBmpMaxSide || rows > kBmpMaxSide || cols * rows > kBmpMaxPixels) {
     return Fail(error, "image too large: " + std::to_string(cols) + " x " + std::to_string(rows));
   }
   l.width = static_cast<std::uint32_t>(cols);
   l.height = static_cast<std::uint32_t>(rows);
+  return true;
+}
 
+// A depth and compression that go together and that the decoders know.
+bool CheckPixelFormat(const Headers& hd, const Layout& l, std::string& error) {
   if (l.bpp != 1 && l.bpp != 4 && l.bpp != 8 && l.bpp != 16 && l.bpp != 24 && l.bpp != 32) {
     return Fail(error, "unsupported bit depth " + std::to_string(l.bpp));
   }
 
   const std::string bpp_text = " with " + std::to_string(l.bpp) + " bits per pixel";
   const std::uint32_t c = l.compression;
-  if (os2 && (c == 3 || c == 4)) {
+  if (hd.os2 && (c == 3 || c == 4)) {
     // OS/2 reuses these numbers for its own Huffman and RLE24 schemes.
     return Fail(error, "unsupported compression " + std::to_string(c) +
                            (c == 3 ? " (OS/2 Huffman)" : " (OS/2 RLE24)"));
   }
-  if (os2 && c > kRle4) return Fail(error, "unsupported compression " + std::to_string(c));
+  if (hd.os2 && c > kRle4) return Fail(error, "unsupported compression " + std::to_string(c));
   if (c == kJpeg || c == kPng) {
     return Fail(error, "unsupported compression " + std::to_string(c) +
                            " (embedded JPEG/PNG not supported)");
   }
   if (c == kRle8 && l.bpp != 8) return Fail(error, "RLE8 compression" + bpp_text);
   if (c == kRle4 && l.bpp != 4) return Fail(error, "RLE4 compression" + bpp_text);
-  const bool bitfields = c == kBitfields || c == kAlphaBitfields;
+  const bool bitfields = IsBitfields(c);
   if (bitfields && l.bpp != 16 && l.bpp != 32)
     return Fail(error, "bit-field compression" + bpp_text);
   if (c != kRgb && c != kRle8 && c != kRle4 && !bitfields) {
@@ -176,16 +199,23 @@ bool ParseHeaders(const std::uint8_t* data, std::size_t size, Layout& l, std::st
   if (l.top_down && (c == kRle8 || c == kRle4)) {
     return Fail(error, "top-down bitmap with RLE compression");
   }
+  return true;
+}
 
+// The colour channels: the bit masks of the header, or of the file after a short header, or the
+// format's defaults. Masks after the header move the end of the headers past them.
+bool ReadBitMasks(const std::uint8_t* data, std::size_t size, Headers& hd, Layout& l,
+                  std::string& error) {
+  const std::uint32_t c = l.compression;
   std::uint32_t masks[3] = {0, 0, 0};
-  if (bitfields) {
-    const std::uint8_t* m = h + 40;
-    if (header_size == 40) {
+  if (IsBitfields(c)) {
+    const std::uint8_t* m = data + kFileHeaderSize + 40;
+    if (hd.info_size == 40) {
       // The masks follow the short header; an alpha mask comes with them for BI_ALPHABITFIELDS.
-      const std::uint64_t masks_end = headers_end + (c == kAlphaBitfields ? 16 : 12);
+      const std::uint64_t masks_end = hd.end + (c == kAlphaBitfields ? 16 : 12);
       if (masks_end > size) return Fail(error, TruncatedAt("bit masks end", masks_end, size));
-      m = data + headers_end;
-      headers_end = masks_end;
+      m = data + hd.end;
+      hd.end = masks_end;
     }
     for (int i = 0; i < 3; ++i) masks[i] = ReadU32(m + 4 * i);
   }
@@ -213,11 +243,16 @@ bool ParseHeaders(const std::uint8_t* data, std::size_t size, Layout& l, std::st
                   std::string(kChannelNames[i]) + " mask " + Hex(masks[i]) + " is not contiguous");
     }
   }
+  return true;
+}
 
+// Where the pixel data begins: after the headers, inside the file.
+bool TakePixelOffset(const std::uint8_t* data, std::size_t size, const Headers& hd, Layout& l,
+                     std::string& error) {
   const std::uint32_t offset = ReadU32(data + 10);
-  if (offset < headers_end) {
+  if (offset < hd.end) {
     return Fail(error, "pixel data offset " + std::to_string(offset) +
-                           " inside the headers (which end at byte " + std::to_string(headers_end) +
+                           " inside the headers (which end at byte " + std::to_string(hd.end) +
                            ")");
   }
   if (offset >= size) {
@@ -225,30 +260,49 @@ bool ParseHeaders(const std::uint8_t* data, std::size_t size, Layout& l, std::st
                            " beyond the end of the file (" + std::to_string(size) + " bytes)");
   }
   l.pixel_offset = offset;
-
-  if (l.bpp <= 8) {
-    // The palette ends where the pixel data begins, whatever the header claims.
-    const std::uint32_t full = 1u << l.bpp;
-    const std::uint32_t claimed = colours_used == 0 || colours_used > full ? full : colours_used;
-    const std::size_t entry = core ? 3 : 4;
-    const std::size_t room = (offset - headers_end) / entry;
-    const std::size_t count = room < claimed ? room : claimed;
-    l.palette.resize(count);
-    const std::uint8_t* p = data + headers_end;
-    for (std::size_t i = 0; i < count; ++i, p += entry) {
-      l.palette[i] =
-          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
-    }
-  }
-
-  if (c == kRgb || bitfields) {
-    // The last row may lack its padding; every other row must be whole.
-    const std::uint64_t row_bits = std::uint64_t{l.width} * static_cast<std::uint64_t>(l.bpp);
-    const std::uint64_t row_bytes = (row_bits + 31) / 32 * 4;
-    const std::uint64_t end = offset + row_bytes * (l.height - 1) + (row_bits + 7) / 8;
-    if (end > size) return Fail(error, TruncatedAt("pixel data ends", end, size));
-  }
   return true;
+}
+
+// The palette of an image of up to 8 bits per pixel: it ends where the pixel data begins,
+// whatever the header claims.
+void ReadPalette(const std::uint8_t* data, const Headers& hd, Layout& l) {
+  if (l.bpp > 8) return;
+  const std::uint32_t full = 1u << l.bpp;
+  const std::uint32_t claimed =
+      hd.colours_used == 0 || hd.colours_used > full ? full : hd.colours_used;
+  const std::size_t entry = hd.core ? 3 : 4;
+  const std::size_t room = (l.pixel_offset - hd.end) / entry;
+  const std::size_t count = room < claimed ? room : claimed;
+  l.palette.resize(count);
+  const std::uint8_t* p = data + hd.end;
+  for (std::size_t i = 0; i < count; ++i, p += entry) {
+    l.palette[i] =
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+  }
+}
+
+// Uncompressed pixel data that the file holds whole: the last row may lack its padding, every
+// other row must be whole. RLE data is checked as it is decoded.
+bool CheckPixelDataEnd(std::size_t size, const Layout& l, std::string& error) {
+  if (l.compression != kRgb && !IsBitfields(l.compression)) return true;
+  const std::uint64_t row_bits = std::uint64_t{l.width} * static_cast<std::uint64_t>(l.bpp);
+  const std::uint64_t row_bytes = (row_bits + 31) / 32 * 4;
+  const std::uint64_t end = l.pixel_offset + row_bytes * (l.height - 1) + (row_bits + 7) / 8;
+  if (end > size) return Fail(error, TruncatedAt("pixel data ends", end, size));
+  return true;
+}
+
+// The headers read in the order their fields depend on each other, each step checking what it
+// reads against the file before the next one relies on it.
+bool ParseHeaders(const std::uint8_t* data, std::size_t size, Layout& l, std::string& error) {
+  Headers hd;
+  if (!ReadInfoHeader(data, size, hd, l, error) || !TakeSize(hd, l, error) ||
+      !CheckPixelFormat(hd, l, error) || !ReadBitMasks(data, size, hd, l, error) ||
+      !TakePixelOffset(data, size, hd, l, error)) {
+    return false;
+  }
+  ReadPalette(data, hd, l);
+  return CheckPixelDataEnd(size, l, error);
 }
 
 std::string BadIndex(std::uint32_t index, std::size_t count) {

@@ -10,7 +10,6 @@
 // program ends the ordinary way. SIGKILL and a crash leave the display in the 60 Hz mode until
 // the desktop sets another (its display settings, or `xrandr --output NAME --auto`).
 #include <SDL.h>
-#include <signal.h>
 
 #include <csignal>
 #include <cstdio>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "display/display_mode.h"
+#include "display/end_signals.h"
 
 namespace tavrik {
 namespace {
@@ -55,22 +55,7 @@ void InstallRestorers() {
   installed = true;
   std::atexit(RestoreDesktopMode);
   g_previous_terminate = std::set_terminate(OnTerminate);
-#ifdef _WIN32
-  // Windows raises only SIGINT (Ctrl+C in a console) and SIGBREAK (Ctrl+Break, the console
-  // closed); a process ended from outside (the Task Manager) gets no signal at all.
-  for (const int sig : {SIGINT, SIGBREAK}) std::signal(sig, OnEndSignal);
-#else
-  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
-    struct sigaction old {};
-    sigaction(sig, nullptr, &old);
-    if (old.sa_handler == SIG_IGN) continue;  // started with nohup or the like: stays ignored
-    struct sigaction action {};
-    action.sa_handler = OnEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(sig, &action, nullptr);
-  }
-#endif
+  CatchEndSignals(OnEndSignal);
 }
 
 // Switches `window` to `mode` in exclusive full screen. Empty when the display then runs at 60

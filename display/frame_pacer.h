@@ -6,13 +6,13 @@
 // has its frames held to the timer.
 //
 // The first second after start-up (the menu, where nothing is timed) measures whether presenting
-// waits for the refresh, how regularly, and at what rate. If it waits like a real display (to a
-// fraction of a millisecond) and a frame takes 1/61 to 1/59 s, the pacer only watches: should
-// presents start returning early, or come late again and again (a driver or compositor that
-// drops vertical sync, or only imitates it), it takes over. Otherwise (no wait, an irregular
-// wait, or a display that refreshes at another rate than the plan counted on) the pacer holds
-// each frame back to the next tick of a monotonic clock at 60 Hz, with absolute deadlines so that
-// the error of one frame never carries into the next.
+// waits for the refresh, how regularly, and at what rate. If it waits like a real display (every
+// frame but one within 10 % of the median period) and a frame takes 1/61 to 1/59 s, the pacer
+// only watches: should presents start returning early, or come late again and again (a driver or
+// compositor that drops vertical sync, or only imitates it), it takes over. Otherwise (no wait,
+// an irregular wait, or a display that refreshes at another rate than the plan counted on) the
+// pacer holds each frame back to the next tick of a monotonic clock at 60 Hz, with absolute
+// deadlines so that the error of one frame never carries into the next.
 #pragma once
 
 #include <cstdint>

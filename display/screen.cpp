@@ -10,33 +10,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "display/display.h"
 #include "display/display_mode.h"
+#include "display/graphics_device.h"
 #include "display/input_wait.h"
 #include "display/window_manager.h"
 
 namespace tavrik {
 namespace {
 
-// OpenGL without a graphics device is a software rasteriser (a virtual X server, a machine
-// without a GPU). It scales the frame on the processor at ten times the cost of SDL's own
-// software renderer, starts half a second slower and takes 90 MB more, and its imitation of
-// vertical sync is no clock anyway.
-bool HasGraphicsDevice() {
-#ifdef _WIN32
-  // Every Windows display has a driver behind Direct3D; whether its vertical sync keeps time is
-  // for the pacer's first second to judge.
-  return true;
-#else
-  std::error_code ec;
-  return std::filesystem::exists("/dev/dri", ec) || std::filesystem::exists("/dev/nvidia0", ec);
-#endif
-}
-
+// OpenGL without a graphics device (graphics_device.h) is a software rasteriser (a virtual X
+// server, a machine without a GPU). It scales the frame on the processor at ten times the cost of
+// SDL's own software renderer, starts half a second slower and takes 90 MB more, and its imitation
+// of vertical sync is no clock anyway.
 bool IsSoftwareGl(SDL_Renderer* renderer) {
   SDL_RendererInfo info{};
   if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) {

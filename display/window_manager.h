@@ -16,4 +16,10 @@ bool HasWindowManager(SDL_Window* window);
 // that Enter and Esc reach the box.
 void PrepareForDialog(SDL_Window* parent);
 
+// Called once at start-up, before the video system starts: dialog boxes draw their text in the
+// fonts of the environment's locale, and where that is not a UTF-8 one (the C locale lacks
+// Cyrillic) the process's environment is given C.UTF-8 instead, so that a report block shown in a
+// box is readable. Nothing to do where the boxes do not depend on the locale.
+void UseUtf8LocaleForDialogs();
+
 }  // namespace tavrik

@@ -54,9 +54,6 @@ bool HasWindowManager(SDL_Window* window) {
 }
 
 void PrepareForDialog(SDL_Window* parent) {
-  // SDL draws the box's text in the fonts of the environment's locale; in the C locale they lack
-  // Cyrillic, and a report block shown there would be unreadable.
-  if (!UsesUtf8Locale()) setenv("LC_ALL", "C.UTF-8", 1);
   // A connection of our own: the window may be gone already, and SDL's message box opens its own.
   Display* x = XOpenDisplay(nullptr);
   if (!x) return;
@@ -73,6 +70,11 @@ void PrepareForDialog(SDL_Window* parent) {
     XSync(x, False);
   }
   XCloseDisplay(x);
+}
+
+void UseUtf8LocaleForDialogs() {
+  // SDL draws a box's text in the fonts of the locale setlocale(LC_ALL, "") chooses.
+  if (!UsesUtf8Locale()) setenv("LC_ALL", "C.UTF-8", 1);
 }
 
 }  // namespace tavrik

@@ -5,6 +5,10 @@
 
 namespace tavrik {
 
+void PlaceTrack(SessionState& s) {
+  s.TrackRadius = s.CenterY / 1.5 - s.BallWidth / 2.0;
+}
+
 void PlaceStimulus(SessionState& s) {
   if (s.TestKind == kTestFlash) {
     if (s.Direction == 1) {

@@ -9,6 +9,11 @@
 
 namespace tavrik {
 
+// TrackRadius: the distance of the track's ends (and of the circle) from the centre, two thirds
+// of the distance from the centre to the top, less half the ball, so that the whole path stays
+// on the screen. Start-up sets it once from CenterY and BallWidth.
+void PlaceTrack(SessionState& s);
+
 // TargetX, TargetY: the centre of the stimulus from Angle (circular and linear tests) or from
 // Direction and FlashOn (flash test: the centre between flashes, TrackRadius to the side of
 // Direction during one). Then BallX, BallY: the ball sprite's top-left corner about that centre.

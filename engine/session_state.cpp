@@ -84,8 +84,8 @@ void ResetSession(SessionState& s) {
   s.FlashesPerLevel = kFlashesPerLevel;
   s.Level = 0;
   ClearTimingRecord(s.Timing);
-  for (s.RowIndex = 1; s.RowIndex <= 4; ++s.RowIndex) {
-    for (s.ColIndex = 1; s.ColIndex <= 10; ++s.ColIndex) {
+  for (s.RowIndex = 1; s.RowIndex <= kLevelCount; ++s.RowIndex) {
+    for (s.ColIndex = 1; s.ColIndex <= kCyclesPerLevel; ++s.ColIndex) {
       s.LeftResults[s.RowIndex][s.ColIndex] = "0 ";
       s.RightResults[s.RowIndex][s.ColIndex] = "0 ";
     }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/test_constants.h"
 #include "engine/timing_record.h"
 
 namespace tavrik {
@@ -76,12 +77,6 @@ enum : Integer {
   kMenuLevelMenu = -1,
   kMenuLevelName = 0,
   kMenuLevelTest = 1,
-};
-// TestKind values.
-enum : Integer {
-  kTestCircular = 1,
-  kTestLinear = 2,
-  kTestFlash = 3,
 };
 
 // Result cells are "1 " for a hit and "0 " otherwise; row 0 and column 0 are never used.

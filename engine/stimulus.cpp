@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "engine/test_constants.h"
+
 namespace tavrik {
 
 namespace {
@@ -46,7 +48,7 @@ void UpdateMovingTarget(SessionState& s) {
     s.Cycle = static_cast<Integer>(s.Cycle + 1);
     // Exactly 0, overshoot dropped: every cycle starts at the bottom (or centre) again.
     s.Phase = 0;
-    if (s.Cycle < 11) {
+    if (s.Cycle <= kCyclesPerLevel) {
       s.Direction = s.DirectionTable[s.Cycle];
       // The previous cycle may have ended on the side the new direction reaches first.
       OpenLatchFor(s, s.Direction);

@@ -3,7 +3,16 @@
 // sizes its buffers by them, so the two cannot drift apart.
 #pragma once
 
+#include <cstdint>
+
 namespace tavrik {
+
+// TestKind values (of the record's 16-bit Integer).
+enum : std::int16_t {
+  kTestCircular = 1,
+  kTestLinear = 2,
+  kTestFlash = 3,
+};
 
 constexpr int kLevelCount = 4;
 constexpr int kCyclesPerLevel = 10;
@@ -18,7 +27,7 @@ constexpr int kFlashLengthSpread = 50;
 
 // Phase step per frame by test kind (rows 1..3: circular, linear, flash) and level (columns
 // 1..4): degrees per frame for the moving tests, flash clock units for the flash test.
-constexpr double kSpeedTable[4][5] = {
+constexpr double kSpeedTable[kTestFlash + 1][kLevelCount + 1] = {
     {0, 0, 0, 0, 0},
     {0, 1.5, 2, 2.5, 3},
     {0, 3, 4, 5, 6},
@@ -41,7 +50,7 @@ constexpr int Max(int a, int b) {
 // which the phase reaches a whole turn; a flash ends in the first frame in which its clock passes
 // the flash's end, which lies at most at the longest dark interval plus the longest flash.
 constexpr int LongestLevelFrames(int test_kind, double speed) {
-  if (test_kind == 3) {
+  if (test_kind == kTestFlash) {
     const int longest_flash =
         kFlashDelayMin + kFlashDelaySpread - 1 + kFlashLengthMin + kFlashLengthSpread - 1;
     return kFlashesPerLevel * (static_cast<int>(longest_flash / speed) + 1);
@@ -53,7 +62,7 @@ constexpr int LongestLevelFrames(int test_kind, double speed) {
 // frames (the circular test's first level takes 2400).
 constexpr int LongestLevelFrames() {
   int most = 0;
-  for (int kind = 1; kind <= 3; ++kind) {
+  for (int kind = kTestCircular; kind <= kTestFlash; ++kind) {
     for (int level = 1; level <= kLevelCount; ++level) {
       most = detail::Max(most, LongestLevelFrames(kind, kSpeedTable[kind][level]));
     }

@@ -6,8 +6,8 @@
 
 namespace tavrik {
 
-// Folds a UTF-8 name for comparison: ASCII and Cyrillic (including Ё/ё and the other letters of
-// Windows-1251) to lower case. Other characters are left as they are.
+// Folds a UTF-8 name for comparison: the ASCII letters, the Cyrillic А–Я and Ё to lower case.
+// Every other character, the other letters of Windows-1251 among them, is left as it is.
 std::string FoldCase(const std::string& utf8);
 
 // The path of the entry of `dir` whose name equals `name` ignoring case, or `dir` + `name` when

@@ -137,10 +137,7 @@ std::string WriteSeparately(const OutputPart& p, const std::string& folder, cons
 }
 
 std::string Title(const std::string& subject, const LocalTime& when) {
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d", when.day, when.month,
-                when.year, when.hour, when.minute, when.second);
-  return "результаты испытуемого «" + subject + "» (" + stamp + ")";
+  return "результаты испытуемого «" + subject + "» (" + FormatReportDateTime(when) + ")";
 }
 
 std::string AskText(const std::vector<Attempt>& attempts, const std::string& subject,

@@ -15,10 +15,10 @@ set -euo pipefail
 
 [ $# -eq 1 ] || { echo "usage: $0 <cache folder>" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/windows-install.sh"
 toolchain="$here/../cmake/mingw-w64-x86_64.cmake"
 mkdir -p "$1"
 cache=$(cd "$1" && pwd)
-prefix="$cache/prefix"
 
 # The build is redone whenever these options or the toolchain file change.
 sdl_options=(
@@ -107,19 +107,5 @@ src=$(source_dir) || { fetch_source; src=$(source_dir); }
 
 # --- the build -------------------------------------------------------------------------------
 
-if [ -f "$prefix/.built" ] && [ "$(cat "$prefix/.built")" = "$stamp_text" ] &&
-   [ -f "$prefix/lib/libSDL2.a" ]; then
-  echo "windows-sdl2: up to date in $prefix ($(basename "$src"))" >&2
-  exit 0
-fi
-
-echo "windows-sdl2: building $(basename "$src") for x86_64-w64-mingw32" >&2
-rm -rf "$cache/build" "$prefix"
-cmake -S "$src" -B "$cache/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_INSTALL_PREFIX="$prefix" "${sdl_options[@]}" >"$cache/configure.log" ||
-  { cat "$cache/configure.log" >&2; exit 1; }
-cmake --build "$cache/build" -j"${JOBS:-2}" >"$cache/build.log" ||
-  { tail -50 "$cache/build.log" >&2; exit 1; }
-cmake --install "$cache/build" >/dev/null
-printf '%s' "$stamp_text" >"$prefix/.built"
-echo "windows-sdl2: installed in $prefix" >&2
+install_for_windows windows-sdl2 "$src" "$(basename "$src")" "$cache" "$stamp_text" \
+  lib/libSDL2.a "${sdl_options[@]}"

@@ -2,6 +2,8 @@
 // order (later items cover earlier ones), then one step of a running level. Where the stimulus and
 // the frames stand is the engine's to say (engine/geometry.h); the composition asks just before it
 // draws them, and only draws. The menu buttons' places are left behind for the mouse.
+#include "shell/frame.h"
+
 #include <cmath>
 #include <string>
 
@@ -9,7 +11,7 @@
 #include "engine/geometry.h"
 #include "engine/stimulus.h"
 #include "engine/timing_record.h"
-#include "shell/form.h"
+#include "shell/text.h"
 
 namespace tavrik {
 namespace {

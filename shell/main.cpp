@@ -8,9 +8,11 @@
 #include <string>
 #include <system_error>
 
-#include "input/sdl_events.h"
-#include "shell/form.h"
+#include "display/window_manager.h"
+#include "input_sdl/sdl_events.h"
+#include "shell/frame.h"
 #include "shell/message_box.h"
+#include "shell/startup.h"
 
 #ifndef TAVRIK_DEPTH
 #error "TAVRIK_DEPTH must be 16 or 32"
@@ -34,6 +36,7 @@ void ShowFatal(tavrik::Form1& f, const std::string& message) {
 
 int main(int, char**) {
   using namespace tavrik;
+  UseUtf8LocaleForDialogs();
   static Form1 f;  // the one form; lives until the program ends
   f.s.services.ShowCursor = [](bool visible) {
     SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);

@@ -6,61 +6,10 @@
 #include "engine/geometry.h"
 #include "filenames/path_lookup.h"
 #include "report/report.h"
-#include "shell/form.h"
+#include "shell/sprite_catalogue.h"
+#include "shell/startup.h"
 
 namespace tavrik {
-namespace {
-
-// One bitmap of the catalogue: its file, where it goes, its transparent colour, and how its
-// measured height and width become the sizes the frames are cut by.
-struct CatalogueRow {
-  const char* file;
-  SpriteSurface Form1::*sprite;
-  std::uint32_t key;
-  void (*store)(SessionState& s, Single height, Single width);
-};
-
-const CatalogueRow kCatalogue[] = {
-    {"Курсор.bmp", &Form1::CursorSprite, kKeyBlack,
-     [](SessionState& s, Single h, Single w) {
-       s.CursorHeight = h;
-       s.CursorWidth = w;
-     }},
-    {"Полоска.bmp", &Form1::StripSprite, kKeyWhite,
-     [](SessionState& s, Single h, Single w) {
-       s.StripHeight = h;
-       s.StripWidth = w;
-     }},
-    {"Индикатор.bmp", &Form1::IndicatorSprite, kKeyBlack,
-     [](SessionState& s, Single h, Single w) {
-       s.IndicatorHeight = h;
-       s.IndicatorCellWidth = w / 4;
-     }},
-    {"Шарик.bmp", &Form1::BallSprite, kKeyBlack,
-     [](SessionState& s, Single h, Single w) {
-       s.BallHeight = h;
-       s.BallWidth = w;
-     }},
-    {"Кнопки.bmp", &Form1::ButtonsSprite, kKeyWhite,
-     [](SessionState& s, Single h, Single w) {
-       s.ButtonCellHeight = h / 3;
-       s.ButtonCellWidth = w / 2;
-     }},
-    {"Рамка.bmp", &Form1::FrameSprite, kKeyBlack,
-     [](SessionState& s, Single h, Single w) {
-       s.FrameHeight = h;
-       s.FrameCellWidth = w / 2;
-     }},
-    {"Текст.bmp", &Form1::TextSprite, kKeyBlack,
-     [](SessionState& s, Single h, Single w) {
-       s.TextHeight = h;
-       s.TextWidth = w;
-       s.TextCellHeight = s.TextHeight / 8;
-       s.TextCellWidth = s.TextWidth / 6;
-     }},
-};
-
-}  // namespace
 
 void StartUp(Form1& f, const std::string& base_dir, int bits_per_pixel, DisplayTarget target) {
   SessionState& s = f.s;
@@ -87,7 +36,7 @@ void StartUp(Form1& f, const std::string& base_dir, int bits_per_pixel, DisplayT
   // Geometry fixed before the first frame.
   s.CenterX = static_cast<Single>(f.display.Width()) / 2;
   s.CenterY = static_cast<Single>(f.display.Height()) / 2;
-  s.TrackRadius = s.CenterY / 1.5 - s.BallWidth / 2.0;
+  PlaceTrack(s);
   // The desktop may report where the pointer rests before the first frame is drawn.
   PlaceMenuButtons(s);
 }

@@ -2,11 +2,11 @@
 // eight rows of six cells, each with two glyphs side by side (capital and small letter for the
 // alphabet). A character without a glyph selects a rectangle outside the strip, and that blit
 // draws nothing, which is how blanks and unknown characters keep their place.
+#include "shell/text.h"
+
 #include <cmath>
 #include <cstdint>
 #include <string>
-
-#include "shell/form.h"
 
 namespace tavrik {
 

@@ -39,7 +39,10 @@
 #include "display/bmp.h"
 #include "display/display.h"
 #include "engine/session_state.h"
-#include "shell/form.h"
+#include "shell/frame.h"
+#include "shell/sprite_catalogue.h"
+#include "shell/startup.h"
+#include "shell/text.h"
 
 namespace tavrik {
 namespace {
@@ -712,8 +715,10 @@ bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
 // ---------------------------------------------------------------------------------------------
 // The set
 
+// One file of the program's sprite catalogue as the generator draws it.
 struct Sprite {
-  const char* name;
+  const CatalogueRow* row;  // the program's own: file name, form sprite, transparent colour
+  const char* name;         // row->file
   int w, h;
   Rgb key;
   // Letters depend on the FreeType release that rendered them; a difference there against the
@@ -722,16 +727,38 @@ struct Sprite {
   Image image;
 };
 
+// What the generator draws for each sprite of the form: its size, whether it has letters, and
+// the drawing.
+struct Drawing {
+  SpriteSurface Form1::*sprite;
+  int w, h;
+  bool lettered;
+  Image (*draw)(FT_Library ft);
+};
+
+const Drawing kDrawings[] = {
+    {&Form1::CursorSprite, 20, 28, false, [](FT_Library) { return DrawCursor(); }},
+    {&Form1::StripSprite, 800, 4, false, [](FT_Library) { return DrawStrip(); }},
+    {&Form1::IndicatorSprite, 400, 400, false, [](FT_Library) { return DrawIndicators(); }},
+    {&Form1::BallSprite, 40, 40, false, [](FT_Library) { return DrawBall(); }},
+    {&Form1::ButtonsSprite, 640, 180, true, DrawButtons},
+    {&Form1::FrameSprite, 128, 64, false, [](FT_Library) { return DrawFrames(); }},
+    {&Form1::TextSprite, 240, 288, true, DrawFontStrip},
+};
+
+// The program's catalogue, each file drawn, in the catalogue's order.
 std::vector<Sprite> DrawAll() {
   FreeType ft;
   std::vector<Sprite> set;
-  set.push_back({"Курсор.bmp", 20, 28, kBlack, false, DrawCursor()});
-  set.push_back({"Полоска.bmp", 800, 4, kWhite, false, DrawStrip()});
-  set.push_back({"Индикатор.bmp", 400, 400, kBlack, false, DrawIndicators()});
-  set.push_back({"Шарик.bmp", 40, 40, kBlack, false, DrawBall()});
-  set.push_back({"Кнопки.bmp", 640, 180, kWhite, true, DrawButtons(ft.get())});
-  set.push_back({"Рамка.bmp", 128, 64, kBlack, false, DrawFrames()});
-  set.push_back({"Текст.bmp", 240, 288, kBlack, true, DrawFontStrip(ft.get())});
+  for (const CatalogueRow& row : kCatalogue) {
+    const Drawing* drawing = nullptr;
+    for (const Drawing& d : kDrawings)
+      if (d.sprite == row.sprite) drawing = &d;
+    if (!drawing) throw std::runtime_error(std::string("no drawing for ") + row.file);
+    const Rgb key{std::uint8_t(row.key >> 16), std::uint8_t(row.key >> 8), std::uint8_t(row.key)};
+    set.push_back(
+        {&row, row.file, drawing->w, drawing->h, key, drawing->lettered, drawing->draw(ft.get())});
+  }
   return set;
 }
 
@@ -870,28 +897,12 @@ void WritePreviews(const std::vector<Sprite>& set, const std::string& dir) {
   }
 }
 
-// The sprite of the form that each file of the set becomes.
-SpriteSurface Form1::*SpriteOf(const std::string& name) {
-  const struct {
-    const char* file;
-    SpriteSurface Form1::*sprite;
-  } kSprites[] = {
-      {"Курсор.bmp", &Form1::CursorSprite},       {"Полоска.bmp", &Form1::StripSprite},
-      {"Индикатор.bmp", &Form1::IndicatorSprite}, {"Шарик.bmp", &Form1::BallSprite},
-      {"Кнопки.bmp", &Form1::ButtonsSprite},      {"Рамка.bmp", &Form1::FrameSprite},
-      {"Текст.bmp", &Form1::TextSprite},
-  };
-  for (const auto& row : kSprites)
-    if (name == row.file) return row.sprite;
-  throw std::runtime_error("no sprite for " + name);
-}
-
 // The first pixel of `image` that the program, started on the set, shows where the generator
 // meant it to be transparent or hides where it meant it to show; empty when none. The program
 // blits the sprite whole over two backgrounds in turn: a pixel is transparent exactly when both
 // show through.
 std::string VisibilityFault(Form1& f, const Sprite& s, const Image& image) {
-  const SpriteSurface& sprite = f.*SpriteOf(s.name);
+  const SpriteSurface& sprite = f.*s.row->sprite;
   DisplayDevice& d = f.display;
   std::vector<int> through(image.px.size(), 0);
   for (const std::uint32_t background : {0xFF00FFu, 0x00FF00u}) {

@@ -49,7 +49,7 @@ class Player {
     s_.BallWidth = s_.BallHeight = 40;
     s_.FrameCellWidth = 64;
     s_.FrameHeight = 64;
-    s_.TrackRadius = s_.CenterY / 1.5 - s_.BallWidth / 2.0;
+    PlaceTrack(s_);
   }
 
   void Test(Integer kind, const char* name, LocalTime when, FramePacing pacing) {

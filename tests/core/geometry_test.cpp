@@ -10,7 +10,8 @@
 namespace tavrik {
 namespace {
 
-// The shipped layout: an 800 by 600 screen, a 30-pixel ball, 60 by 80 frame cells.
+// A layout of round numbers, not the shipped bitmaps' (their ball measures 40 pixels): an 800 by
+// 600 screen, a 30-pixel ball, 60 by 80 frame cells.
 SessionState Placed(Integer kind) {
   SessionState s;
   s.CenterX = 400;
@@ -19,7 +20,7 @@ SessionState Placed(Integer kind) {
   s.BallHeight = 30;
   s.FrameCellWidth = 60;
   s.FrameHeight = 80;
-  s.TrackRadius = s.CenterY / 1.5 - s.BallWidth / 2.0;  // 185
+  PlaceTrack(s);  // 185
   s.TestKind = kind;
   return s;
 }

@@ -576,6 +576,8 @@ struct Point {
   Single x, y;
   int button;  // the button under the point, 0 for none
 };
+// Every button is tried at its centre; each edge and the gap between buttons once, as one rule
+// bounds all three buttons.
 const Point kPoints[] = {
     {"centre of 1", ButtonMidX(), ButtonMidY(1), 1},
     {"centre of 2", ButtonMidX(), ButtonMidY(2), 2},
@@ -587,10 +589,7 @@ const Point kPoints[] = {
     {"right edge of 2", kButtonLeft + kButtonWidth, ButtonMidY(2), 0},
     {"top edge of 1", ButtonMidX(), ButtonTop(1), 0},
     {"bottom edge of 3", ButtonMidX(), ButtonTop(3) + kButtonHeight, 0},
-    {"bottom edge of 1", ButtonMidX(), ButtonTop(1) + kButtonHeight, 0},
-    {"top edge of 2", ButtonMidX(), ButtonTop(2), 0},
     {"gap between 1 and 2", ButtonMidX(), ButtonTop(2) - 5, 0},
-    {"gap between 2 and 3", ButtonMidX(), ButtonTop(3) - 5, 0},
     {"beside the column", kButtonLeft - 20, ButtonMidY(1), 0},
     {"screen corner", 0, 0, 0},
     {"off the screen", -40, 900, 0},

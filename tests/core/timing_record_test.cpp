@@ -45,7 +45,7 @@ class TimingRecordTest : public ::testing::Test {
     s.BallWidth = s.BallHeight = 40;
     s.FrameCellWidth = 64;
     s.FrameHeight = 64;
-    s.TrackRadius = s.CenterY / 1.5 - s.BallWidth / 2.0;
+    PlaceTrack(s);
     s.services.WriteReport = [](SessionState&) {};
   }
 

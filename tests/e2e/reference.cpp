@@ -3,7 +3,8 @@
 
 #include "codepage/cp1251.h"
 #include "failure.h"
-#include "shell/form.h"
+#include "shell/frame.h"
+#include "shell/startup.h"
 
 namespace e2e {
 

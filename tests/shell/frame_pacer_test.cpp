@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "display/display_mode.h"
-#include "shell/form.h"
+#include "shell/frame.h"
 
 namespace tavrik {
 namespace {

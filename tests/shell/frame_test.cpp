@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codepage/cp1251.h"
+#include "shell/frame.h"
 #include "shell_fixture.h"
 
 namespace tavrik {

@@ -28,6 +28,7 @@
 #include "codepage/cp1251.h"
 #include "input/hand_keys.h"
 #include "input/handlers.h"
+#include "shell/frame.h"
 #include "shell_fixture.h"
 
 namespace tavrik {

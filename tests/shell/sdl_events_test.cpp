@@ -5,7 +5,7 @@
 // from key-down events, every key release clears the held hand keys, key presses carry the stamp
 // the event watch took when SDL received them, and mouse coordinates pass through unchanged.
 // The effects are read back from the session record.
-#include "input/sdl_events.h"
+#include "input_sdl/sdl_events.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -14,7 +14,7 @@
 
 #include <unistd.h>
 
-#include "shell/form.h"
+#include "shell/startup.h"
 
 namespace tavrik::testing {
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "input/handlers.h"
+#include "shell/frame.h"
 #include "shell_fixture.h"
 
 namespace tavrik {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "codepage/cp1251.h"
+#include "shell/text.h"
 #include "shell_fixture.h"
 
 namespace tavrik {
@@ -64,31 +65,45 @@ TEST_F(TextTest, BlanksLeaveAGapOfOneAdvance) {
 }
 
 TEST_F(TextTest, CentringRoundsHalfToEven) {
-  // Width of n characters: n x 4. Start x = 400 - 2n (+ offset); the glyph top is
-  // 300 - 4 + y = 296 + y.
-  DrawText(form, Utf8ToCp1251("ААААААААААА"), 0, -150, 1);  // 11 characters: 400 - 22
-  EXPECT_EQ(At(378, 146), GlyphColour(1, 0));
-  EXPECT_EQ(At(377, 146), 0u);
-  EXPECT_EQ(At(378, 145), 0u);
-}
-
-TEST_F(TextTest, CentringAHalfPixelRoundsToEven) {
-  // A font with 45-pixel cells: advance 18 -> a text of 1 character is 18 wide, 400 - 9 = 391;
-  // cell height 9 -> 300 - 4.5 = 295.5 rounds to 296; cell width 7.5 per glyph half.
-  testing::FixtureSizes sizes;
-  sizes.text_w = 270;
-  sizes.text_h = 72;
-  Form1 other;
-  testing::StartFolder folder2;
-  testing::WriteFixtureGraphics(folder2.graphics(), sizes);
-  StartUp(other, folder2.path().u8string(), 32, DisplayTarget::kOffscreen);
-  other.display.ClearSurface();
-  DrawText(other, Utf8ToCp1251("Б"), 0, 0, 1);
-  EXPECT_EQ(other.display.SpriteRect.Left, 45);
-  EXPECT_EQ(other.display.SpriteRect.Right, 68) << "45 + 22.5 rounds to even 68";
-  EXPECT_EQ(other.display.PixelRgb(391, 296), GlyphColour(2, 0));
-  EXPECT_EQ(other.display.PixelRgb(391, 295), 0u);
-  EXPECT_EQ(other.display.PixelRgb(390, 296), 0u);
+  // A centred text starts at 400 - (characters x advance) / 2 and its glyphs' top at 300 - cell
+  // height / 2, each rounded half to even; the advance is a cell's width / 2.5. Each font strip
+  // is text_w by text_h, in cells of a sixth by an eighth of it.
+  struct Case {
+    const char* what;
+    int text_w, text_h;
+    const char* utf8;
+    int x, y;                   // offset from the centre
+    int left, top;              // where the first glyph lands
+    int cell;                   // the first glyph's cell (its left half)
+    int rect_left, rect_right;  // the last glyph's rectangle in the strip
+  } cases[] = {
+      {"11 glyphs of the fixture font: 400 - 22, 296 - 150", 60, 64, "ААААААААААА", 0, -150, 378,
+       146, 1, 0, 5},
+      {"45-pixel cells: 300 - 4.5 = 295.5 rounds up to even 296, 45 + 22.5 to even 68", 270, 72,
+       "Б", 0, 0, 391, 296, 2, 45, 68},
+      {"a cell height of 7: 300 - 3.5 = 296.5 rounds down to even 296", 60, 56, "А", 0, 0, 398, 296,
+       1, 0, 5},
+      {"an advance of 5: 400 - 2.5 = 397.5 rounds up to even 398", 75, 64, "А", 0, 0, 398, 296, 1,
+       0, 6},
+      {"three advances of 5: 400 - 7.5 = 392.5 rounds down to even 392", 75, 64, "ААА", 0, 0, 392,
+       296, 1, 0, 6},
+  };
+  for (const Case& c : cases) {
+    testing::FixtureSizes sizes;
+    sizes.text_w = c.text_w;
+    sizes.text_h = c.text_h;
+    testing::StartFolder start;
+    testing::WriteFixtureGraphics(start.graphics(), sizes);
+    Form1 other;
+    StartUp(other, start.path().u8string(), 32, DisplayTarget::kOffscreen);
+    other.display.ClearSurface();
+    DrawText(other, Utf8ToCp1251(c.utf8), c.x, c.y, 1);
+    EXPECT_EQ(other.display.PixelRgb(c.left, c.top), GlyphColour(c.cell, 0)) << c.what;
+    EXPECT_EQ(other.display.PixelRgb(c.left - 1, c.top), 0u) << c.what << ": nothing left of it";
+    EXPECT_EQ(other.display.PixelRgb(c.left, c.top - 1), 0u) << c.what << ": nothing above it";
+    EXPECT_EQ(other.display.SpriteRect.Left, c.rect_left) << c.what;
+    EXPECT_EQ(other.display.SpriteRect.Right, c.rect_right) << c.what;
+  }
 }
 
 TEST_F(TextTest, EmptyTextDrawsNothingAndAnyLengthIsSafe) {

@@ -1,5 +1,5 @@
 // Translation of SDL's keyboard, text and mouse events into the form's handlers.
-#include "input/sdl_events.h"
+#include "input_sdl/sdl_events.h"
 
 #include <SDL.h>
 
