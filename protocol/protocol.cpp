@@ -2,7 +2,6 @@
 #include "protocol/protocol.h"
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -92,18 +91,6 @@ std::vector<ProtocolFile> ProtocolFiles(const Session& s, const std::string& rep
   out.push_back(std::move(protocol));
   out.push_back(std::move(index));
   return out;
-}
-
-namespace {
-std::atomic<int> program_bits_per_pixel{0};
-}  // namespace
-
-void SetProgramBitsPerPixel(int bits_per_pixel) {
-  program_bits_per_pixel = bits_per_pixel;
-}
-
-int ProgramBitsPerPixel() {
-  return program_bits_per_pixel;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* text) {

@@ -41,11 +41,6 @@ Session SessionOfTest(int test_kind, std::string_view block_cp1251, std::string_
 std::vector<ProtocolFile> ProtocolFiles(const Session& s, const std::string& report_dir,
                                         std::string_view summary_text);
 
-// The colour depth of the running program (16 for Tavrik1, 32 for Tavrik2), for the protocol's
-// header: the session record does not hold it. The shell sets it once at start-up; 0 until then.
-void SetProgramBitsPerPixel(int bits_per_pixel);
-int ProgramBitsPerPixel();
-
 // The whole of a file, or false when it cannot be read (a missing file reads as empty, true).
 bool ReadWholeFile(const std::string& path, std::string* text);
 

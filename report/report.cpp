@@ -106,12 +106,12 @@ namespace {
 
 // The protocol's three files (protocol/protocol.h), made from the block and the record rows of
 // the first three parts, appended after them.
-void AddProtocolParts(Integer test_kind, const std::string& dir, const std::string& name,
+void AddProtocolParts(const SessionState& s, const std::string& dir, const std::string& name,
                       std::vector<OutputPart>& parts) {
   std::vector<protocol::ReadProblem> problems;
   const protocol::Session session =
-      protocol::SessionOfTest(test_kind, parts[0].data, parts[1].data, parts[2].data,
-                              protocol::ProgramBitsPerPixel(), &problems);
+      protocol::SessionOfTest(s.TestKind, parts[0].data, parts[1].data, parts[2].data,
+                              s.BitsPerPixel, &problems);
   std::string summary;
   // A summary that cannot be read leaves the earlier sessions out of the page and the index;
   // the new row is still appended to it.
@@ -160,7 +160,7 @@ void WriteReport(SessionState& s, const ReportIo& io) {
   // written never costs the block or the record.
   if (parts.size() == 3) {
     try {
-      AddProtocolParts(s.TestKind, dir, name, parts);
+      AddProtocolParts(s, dir, name, parts);
     } catch (const std::exception& e) {
       told += (told.empty() ? "" : "\n") + std::string("Протокол не составлен: ") + e.what() + ".";
     }
