@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 # Python and LibreOffice's spreadsheet (no desktop parts, about 80 MB): the timing record read back.
 need_packages build-essential cmake libsdl2-dev libgtest-dev libbenchmark-dev xvfb xdotool \
   libx11-dev libxtst-dev libxdamage-dev xfonts-base xserver-xorg-core xserver-xorg-video-dummy \
-  x11-xserver-utils x11-xkb-utils libfreetype-dev fonts-dejavu-core python3 libreoffice-calc-nogui
+  x11-xserver-utils x11-xkb-utils libfreetype-dev fonts-dejavu-core python3 libreoffice-calc-nogui chromium poppler-utils
 
 jobs=$(nproc)
 # CI holds the code to a warning-free build; elsewhere a newer compiler's new warnings stay warnings.

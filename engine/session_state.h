@@ -149,6 +149,10 @@ struct SessionState {
   Integer RowIndex = 0;  // shared loop counters of the form's procedures
   Integer ColIndex = 0;
 
+  // The colour depth of the display the program asked for (16 Tavrik1, 32 Tavrik2), set at
+  // start-up for the protocol's header; 0 while not known.
+  Integer BitsPerPixel = 0;
+
   // --- Folders (UTF-8 paths ending in a separator).
   std::string GraphicsDir;
   std::string ReportDir;

@@ -6,6 +6,7 @@
 
 #include "codepage/cp1251.h"
 #include "filenames/path_lookup.h"
+#include "protocol/protocol.h"
 #include "report/output.h"
 #include "report/record.h"
 #include "report/report_file.h"
@@ -101,6 +102,28 @@ std::string ResolveReportDir(const std::string& report_dir) {
   return ResolveCaseInsensitive(parent, last) + "/";
 }
 
+namespace {
+
+// The protocol's three files (protocol/protocol.h), made from the block and the record rows of
+// the first three parts, appended after them.
+void AddProtocolParts(const SessionState& s, const std::string& dir, const std::string& name,
+                      std::vector<OutputPart>& parts) {
+  std::vector<protocol::ReadProblem> problems;
+  const protocol::Session session =
+      protocol::SessionOfTest(s.TestKind, parts[0].data, parts[1].data, parts[2].data,
+                              s.BitsPerPixel, &problems);
+  std::string summary;
+  // A summary that cannot be read leaves the earlier sessions out of the page and the index;
+  // the new row is still appended to it.
+  protocol::ReadWholeFile(ResolveCaseInsensitive(dir, protocol::kSummaryFile), &summary);
+  for (protocol::ProtocolFile& f : protocol::ProtocolFiles(session, dir, summary)) {
+    const std::string label = "Протокол испытуемого «" + name + "», файл " + f.path + ":";
+    parts.push_back({f.path, std::move(f.header), std::move(f.data), f.replace, label, ""});
+  }
+}
+
+}  // namespace
+
 void WriteReport(SessionState& s, const ReportIo& io) {
   const LocalTime now = s.services.Now();
   const std::string block = BuildReportBlock(s, now);
@@ -132,6 +155,15 @@ void WriteReport(SessionState& s, const ReportIo& io) {
                      label + frame_path + ":", ""});
   } catch (const std::exception& e) {
     told = std::string("Запись времени не составлена: ") + e.what() + ".";
+  }
+  // The protocol's files last, made from the parts above: a protocol that cannot be made or
+  // written never costs the block or the record.
+  if (parts.size() == 3) {
+    try {
+      AddProtocolParts(s, dir, name, parts);
+    } catch (const std::exception& e) {
+      told += (told.empty() ? "" : "\n") + std::string("Протокол не составлен: ") + e.what() + ".";
+    }
   }
 
   std::string message = SaveOutputs(parts, name, now, s.services, io);

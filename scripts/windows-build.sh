@@ -9,8 +9,8 @@
 #    tests/shell_tests.exe, which the Linux build runs under Wine (tests/wine), and
 #    tests/hold_file.exe, which holds a file open there as a spreadsheet does,
 # 4. lays out the program folder in <build folder>/Tavrik and packs it as
-#    <build folder>/Tavrik-windows-x64.zip: the two programs, "Графика" with the seven bitmaps,
-#    an empty "Отчет" and README.txt for the examiner.
+#    <build folder>/Tavrik-windows-x64.zip: the two programs, tavrik-protocol.exe, "Графика" with
+#    the seven bitmaps, an empty "Отчет" and README.txt for the examiner.
 # The executables need nothing beside them but the "Графика" folder: SDL2, libgcc, libstdc++ and
 # winpthread are linked in statically. scripts/windows-wine.sh runs them under Wine.
 # TAVRIK_WERROR=ON turns compiler warnings into errors, as in CI.
@@ -37,7 +37,7 @@ start=$SECONDS
 
 JOBS=$jobs scripts/windows-sdl2.sh "$build/sdl2"
 prefixes="$build/sdl2/prefix"
-targets=(Tavrik1 Tavrik2)
+targets=(Tavrik1 Tavrik2 tavrik-protocol)
 if [ "$tests" = ON ]; then
   JOBS=$jobs scripts/windows-gtest.sh "$build/gtest"
   prefixes="$prefixes;$build/gtest/prefix"

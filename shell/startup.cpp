@@ -20,6 +20,7 @@ void StartUp(Form1& f, const std::string& base_dir, int bits_per_pixel, DisplayT
   s.services.WriteReport = [](SessionState& session) { WriteReport(session); };
   ResetSession(s);
   s.Running = -1;
+  s.BitsPerPixel = static_cast<Integer>(bits_per_pixel);
   if (target == DisplayTarget::kScreen) {
     f.display.InitDisplay(800, 600, bits_per_pixel);
   } else {

@@ -41,6 +41,8 @@ ALWAYS = {"Испытуемый", "Дата и время", "Уровень", "�
 NUMBER = re.compile(r"-?\d+(,\d+)?")
 DATE = re.compile(r"(\d\d)\.(\d\d)\.(\d{4}) (\d\d):(\d\d):(\d\d)")
 REPORT_FILES = {"Круговая", "Линейная", "Вспышка"}
+# The protocol's summary of every test, beside the record files; checked by tests/protocol.
+SUMMARY = "Сводка.csv"
 
 
 class Bad(Exception):
@@ -102,7 +104,7 @@ def report_blocks(path):
 
 
 def check_with_python(folder):
-    files = sorted(f for f in os.listdir(folder) if f.endswith(".csv"))
+    files = sorted(f for f in os.listdir(folder) if f.endswith(".csv") and f != SUMMARY)
     if not files:
         raise Bad(f"no record files in {folder}")
     for file in files:
@@ -183,7 +185,7 @@ def check_with_libreoffice(folder):
         print("soffice is not installed, so the files were not opened in LibreOffice; install it "
               "with: apt-get install --no-install-recommends libreoffice-calc-nogui")
         sys.exit(77)
-    files = sorted(f for f in os.listdir(folder) if f.endswith(".csv"))
+    files = sorted(f for f in os.listdir(folder) if f.endswith(".csv") and f != SUMMARY)
     if not files:
         raise Bad(f"no record files in {folder}")
     with tempfile.TemporaryDirectory(prefix="tavrik-record-") as out:

@@ -211,8 +211,9 @@ TEST_F(ReportTest, UsesAFolderAndFileThatDifferOnlyInCase) {
   // Listed, not asked for by name: a file system that ignores case (Windows) finds "Отчет" in
   // "отчет" either way.
   EXPECT_EQ(Names(dir.path()), "отчет") << "no second report folder";
-  // The timing record's files go beside it, in the same folder.
-  EXPECT_EQ(Names(File("отчет")), "ЛИНЕЙНАЯ.TXT Линейная-кадры.csv Линейная.csv")
+  // The timing record's files and the protocol's go beside it, in the same folder.
+  EXPECT_EQ(Names(File("отчет")),
+            "ЛИНЕЙНАЯ.TXT Линейная-кадры.csv Линейная.csv Протоколы Протоколы.html Сводка.csv")
       << "no second report file";
   EXPECT_EQ(ReadBytes(File("отчет/ЛИНЕЙНАЯ.TXT")), "old\r\n" + BuildReportBlock(s, fakes->now));
 }

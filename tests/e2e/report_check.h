@@ -29,10 +29,10 @@ struct ReportFolder {
 };
 
 // Checks that `after` is `before` with exactly one block appended to the file of `test_kind`,
-// the others unchanged (but the test's own record files, which record_check.h checks), and that the
-// block is `name`'s with these results, dated at a local time from `from` to `to` (whole seconds,
-// one second of slack each way). Throws Failure showing both blocks otherwise. Returns the appended
-// block.
+// the others unchanged (but the test's own record files, which record_check.h checks, and the
+// protocol's files), and that the block is `name`'s with these results, dated at a local time from
+// `from` to `to` (whole seconds, one second of slack each way). Throws Failure showing both blocks
+// otherwise. Returns the appended block.
 std::string CheckAppendedBlock(const ReportFolder& before, const ReportFolder& after, int test_kind,
                                const std::string& name, const Results& left, const Results& right,
                                std::time_t from, std::time_t to);
