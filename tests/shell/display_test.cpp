@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "display/display.h"
 #include "shell_fixture.h"
 
