@@ -22,7 +22,6 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -39,34 +38,16 @@
 #include "input/handlers.h"
 #include "shell/frame.h"
 #include "shell/startup.h"
+#include "testkit/folders.h"
 
 namespace {
 
 using namespace tavrik;
 namespace fs = std::filesystem;
 
-// A start folder in /tmp whose "Графика" points at the shipped bitmaps.
-class StartFolder {
- public:
-  StartFolder() {
-    path_ = fs::temp_directory_path() / ("tavrik_compose_bench_" + std::to_string(::getpid()));
-    fs::remove_all(path_);
-    fs::create_directories(path_ / fs::u8path("Отчет"));
-    fs::create_directory_symlink(fs::u8path(TAVRIK_SOURCE_DIR "/assets/Графика"),
-                                 path_ / fs::u8path("Графика"));
-  }
-  ~StartFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);  // removes the link, never the shipped bitmaps behind it
-  }
-  std::string str() const { return path_.u8string(); }
-
- private:
-  fs::path path_;
-};
-
-StartFolder& Folder() {
-  static StartFolder folder;
+// A start folder whose "Графика" is a link to the shipped bitmaps.
+const testkit::StartFolder& Folder() {
+  static const testkit::StartFolder folder(fs::u8path(TAVRIK_SOURCE_DIR "/assets/Графика"));
   return folder;
 }
 
@@ -78,7 +59,7 @@ std::int64_t WallNs() {
 
 std::unique_ptr<Form1> StartForm(int depth, DisplayTarget target) {
   auto f = std::make_unique<Form1>();
-  StartUp(*f, Folder().str(), depth, target);
+  StartUp(*f, Folder().path().u8string(), depth, target);
   return f;
 }
 

@@ -37,6 +37,7 @@
 #include "input_sdl/sdl_events.h"
 #include "shell/frame.h"
 #include "shell/startup.h"
+#include "testkit/folders.h"
 
 namespace {
 
@@ -63,15 +64,8 @@ long PeakRssKb() {
   return ru.ru_maxrss;  // kilobytes on Linux
 }
 
-fs::path MakeStartFolder(const char* what) {
-  const fs::path path = fs::temp_directory_path() /
-                        (std::string("tavrik_") + what + "_" + std::to_string(::getpid()));
-  fs::remove_all(path);
-  fs::create_directories(path / fs::u8path("Отчет"));
-  fs::create_directory_symlink(fs::u8path(TAVRIK_SOURCE_DIR "/assets/Графика"),
-                               path / fs::u8path("Графика"));
-  return path;
-}
+// The shipped bitmaps, which each start folder links as its "Графика".
+const fs::path kShippedGraphics = fs::u8path(TAVRIK_SOURCE_DIR "/assets/Графика");
 
 // --- Start-up ---------------------------------------------------------------------------------
 
@@ -113,7 +107,7 @@ int RunStartup(const char* self, int runs, int depth) {
     std::fprintf(stderr, "startup_probe: --startup needs a display (DISPLAY is not set)\n");
     return 1;
   }
-  const fs::path folder = MakeStartFolder("startup_probe");
+  const testkit::StartFolder folder(kShippedGraphics);
   std::printf("depth %d, DISPLAY=%s, %d runs (times in ms)\n", depth, display, runs);
   std::printf("%4s %10s %10s %10s %10s %10s %10s %12s\n", "run", "fork>main", "StartUp", "compose",
               "flip", "total", "CPU", "peak RSS kB");
@@ -129,7 +123,7 @@ int RunStartup(const char* self, int runs, int depth) {
       close(out[0]);
       close(out[1]);
       const std::string t0 = std::to_string(fork_ns), d = std::to_string(depth);
-      const std::string base = folder.u8string();
+      const std::string base = folder.path().u8string();
       execl(self, self, "--child-startup", t0.c_str(), base.c_str(), d.c_str(),
             static_cast<char*>(nullptr));
       _exit(127);
@@ -157,8 +151,6 @@ int RunStartup(const char* self, int runs, int depth) {
   std::printf("%4s %10.2f %10.2f %10.2f %10.2f %10.2f %10.2f %12.0f\n", "med", Median(columns[0]),
               Median(columns[1]), Median(columns[2]), Median(columns[3]), Median(columns[4]),
               Median(columns[5]), Median(columns[6]));
-  std::error_code ec;
-  fs::remove_all(folder, ec);
   return failures ? 1 : 0;
 }
 
@@ -228,7 +220,7 @@ struct Subject {
 
 int RunSession(int depth, bool screen) {
   const long rss_before = PeakRssKb();
-  const fs::path folder = MakeStartFolder("session_probe");
+  const testkit::StartFolder folder(kShippedGraphics);
   auto f = std::make_unique<Form1>();
   bool failed = false;
   f->s.services.ShowError = [&failed](const std::string& message) {
@@ -237,7 +229,7 @@ int RunSession(int depth, bool screen) {
   };
   const std::int64_t t0 = NowNs();
   try {
-    StartUp(*f, folder.u8string(), depth,
+    StartUp(*f, folder.path().u8string(), depth,
             screen ? DisplayTarget::kScreen : DisplayTarget::kOffscreen);
   } catch (const DisplayError& e) {
     std::fprintf(stderr, "startup_probe: %s\n", e.what());
@@ -261,13 +253,11 @@ int RunSession(int depth, bool screen) {
               screen ? "on the window" : "offscreen", subject.frames, (t1 - t0) / 1e9);
   std::printf("peak RSS: %ld kB before start-up, %ld kB after it, %ld kB at the end\n", rss_before,
               rss_started, PeakRssKb());
-  for (const auto& entry : fs::directory_iterator(folder / fs::u8path("Отчет"))) {
+  for (const auto& entry : fs::directory_iterator(folder.path() / fs::u8path("Отчет"))) {
     std::printf("report %s: %ju bytes\n", entry.path().filename().u8string().c_str(),
                 static_cast<std::uintmax_t>(entry.file_size()));
   }
   f.reset();
-  std::error_code ec;
-  fs::remove_all(folder, ec);
   return failed ? 1 : 0;
 }
 

@@ -19,7 +19,6 @@
 //                                      as drawn at both depths
 #include <SDL.h>
 #include <ft2build.h>
-#include <stdlib.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
@@ -28,11 +27,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "codepage/cp1251.h"
@@ -43,6 +40,8 @@
 #include "shell/sprite_catalogue.h"
 #include "shell/startup.h"
 #include "shell/text.h"
+#include "testkit/bmp_writer.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {
@@ -662,54 +661,15 @@ Image DrawCursor() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Bitmap files: 24 bits per pixel, uncompressed, rows bottom-up, each padded to 4 bytes.
-
-void Put16(std::vector<std::uint8_t>& b, unsigned v) {
-  b.push_back(v & 255);
-  b.push_back((v >> 8) & 255);
-}
-void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
+// Bitmap files: 24 bits per pixel, uncompressed, rows bottom-up, each padded to 4 bytes, as the
+// test kit's writer makes them with its default options.
 
 std::vector<std::uint8_t> EncodeBmp(const Image& img) {
-  const std::uint32_t row = (std::uint32_t(img.w) * 3 + 3) & ~3u;
-  const std::uint32_t data = row * img.h;
-  std::vector<std::uint8_t> b;
-  b.reserve(54 + data);
-  b.push_back('B');
-  b.push_back('M');
-  Put32(b, 54 + data);  // file size
-  Put32(b, 0);          // reserved
-  Put32(b, 54);         // offset of the pixels
-  Put32(b, 40);         // BITMAPINFOHEADER
-  Put32(b, img.w);
-  Put32(b, img.h);  // positive: bottom-up
-  Put16(b, 1);      // planes
-  Put16(b, 24);     // bits per pixel
-  Put32(b, 0);      // BI_RGB
-  Put32(b, data);
-  Put32(b, 2835);  // 72 dpi
-  Put32(b, 2835);
-  Put32(b, 0);  // colours used
-  Put32(b, 0);  // important colours
-  for (int y = img.h - 1; y >= 0; --y) {
-    for (int x = 0; x < img.w; ++x) {
-      const Rgb& p = img.at(x, y);
-      b.push_back(p.b);
-      b.push_back(p.g);
-      b.push_back(p.r);
-    }
-    for (std::uint32_t i = std::uint32_t(img.w) * 3; i < row; ++i) b.push_back(0);
-  }
-  return b;
-}
-
-bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  return bool(f);
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(img.px.size());
+  for (const Rgb& p : img.px)
+    pixels.push_back(std::uint32_t(p.r) << 16 | std::uint32_t(p.g) << 8 | std::uint32_t(p.b));
+  return testkit::WriteBmp(img.w, img.h, pixels);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -766,38 +726,14 @@ std::vector<Sprite> DrawAll() {
 // The program itself, offscreen: a start folder laid out as the program's, the program's start-up
 // on it, and its own frame composition for every screen.
 
-// A fresh start folder under the system's temporary folder, with the set in Графика/; removed
-// again when done.
-class StartFolder {
- public:
-  explicit StartFolder(const std::function<void(const std::filesystem::path&)>& fill) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "make_graphics_XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-    path_ = pattern;
-    std::filesystem::create_directory(graphics());
-    fill(graphics());
+// The set as files in `graphics`, a start folder's "Графика", which it makes.
+void WriteSet(const std::filesystem::path& graphics, const std::vector<Sprite>& set) {
+  std::filesystem::create_directory(graphics);
+  for (const Sprite& s : set) {
+    const std::filesystem::path path = graphics / std::filesystem::u8path(s.name);
+    if (!testkit::WriteBytes(path, EncodeBmp(s.image)))
+      throw std::runtime_error("cannot write " + path.u8string());
   }
-  ~StartFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  StartFolder(const StartFolder&) = delete;
-  StartFolder& operator=(const StartFolder&) = delete;
-  std::string path() const { return path_.u8string(); }
-  std::filesystem::path graphics() const { return path_ / std::filesystem::u8path("Графика"); }
-
- private:
-  std::filesystem::path path_;
-};
-
-StartFolder FolderWith(const std::vector<Sprite>& set) {
-  return StartFolder([&](const std::filesystem::path& dir) {
-    for (const Sprite& s : set) {
-      const std::string path = (dir / std::filesystem::u8path(s.name)).u8string();
-      if (!WriteFile(path, EncodeBmp(s.image))) throw std::runtime_error("cannot write " + path);
-    }
-  });
 }
 
 // The screens to look at, each a state of the session as the program would reach it.
@@ -883,11 +819,12 @@ const Scene kScenes[] = {
 // Composes every screen as the program at 32 and at 16 bits per pixel shows it, from the set as
 // it stands in memory, and writes them as preview-<screen>[-16].bmp into `dir`.
 void WritePreviews(const std::vector<Sprite>& set, const std::string& dir) {
-  const StartFolder folder = FolderWith(set);
+  const testkit::StartFolder folder;
+  WriteSet(folder.graphics(), set);
   for (const Scene& scene : kScenes) {
     for (int depth : {32, 16}) {
       Form1 f;
-      StartUp(f, folder.path(), depth, DisplayTarget::kOffscreen);
+      StartUp(f, folder.path().u8string(), depth, DisplayTarget::kOffscreen);
       scene.set(f.s);
       ComposeFrame(f);
       const std::string path = dir + "/preview-" + scene.file + (depth == 16 ? "-16" : "") + ".bmp";
@@ -997,14 +934,14 @@ int Check(const std::string& dir) {
   if (decoded_files == a.size()) {
     // The program started on the committed set: every pixel shows or hides as drawn, at both
     // depths.
-    const StartFolder folder([&](const std::filesystem::path& graphics) {
-      for (const Sprite& s : a)
-        std::filesystem::copy_file(std::filesystem::u8path(dir + "/" + s.name),
-                                   graphics / std::filesystem::u8path(s.name));
-    });
+    const testkit::StartFolder folder;
+    std::filesystem::create_directory(folder.graphics());
+    for (const Sprite& s : a)
+      std::filesystem::copy_file(std::filesystem::u8path(dir + "/" + s.name),
+                                 folder.graphics() / std::filesystem::u8path(s.name));
     for (int depth : {32, 16}) {
       Form1 f;
-      StartUp(f, folder.path(), depth, DisplayTarget::kOffscreen);
+      StartUp(f, folder.path().u8string(), depth, DisplayTarget::kOffscreen);
       for (std::size_t i = 0; i < a.size(); ++i)
         if (const std::string v = VisibilityFault(f, a[i], committed[i]); !v.empty())
           fault(a[i].name, v);
@@ -1025,7 +962,7 @@ int Run(int argc, char** argv) {
   const std::string dir = argv[argc - 1];
   const std::vector<Sprite> set = DrawAll();
   for (const Sprite& s : set) {
-    if (!WriteFile(dir + "/" + s.name, EncodeBmp(s.image))) {
+    if (!testkit::WriteBytes(std::filesystem::u8path(dir + "/" + s.name), EncodeBmp(s.image))) {
       std::fprintf(stderr, "cannot write %s/%s\n", dir.c_str(), s.name);
       return 1;
     }

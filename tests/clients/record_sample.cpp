@@ -24,6 +24,7 @@
 #include "input/hand_keys.h"
 #include "input/handlers.h"
 #include "report/report.h"
+#include "testkit/shipped_layout.h"
 
 namespace {
 
@@ -43,13 +44,7 @@ class Player {
     };
     s_.services.WriteReport = [](SessionState& s) { WriteReport(s); };
     s_.ReportDir = report_dir;
-    // The shipped layout.
-    s_.CenterX = 400;
-    s_.CenterY = 300;
-    s_.BallWidth = s_.BallHeight = 40;
-    s_.FrameCellWidth = 64;
-    s_.FrameHeight = 64;
-    PlaceTrack(s_);
+    testkit::UseShippedLayout(s_);
   }
 
   void Test(Integer kind, const char* name, LocalTime when, FramePacing pacing) {

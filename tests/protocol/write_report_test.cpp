@@ -9,13 +9,14 @@
 #include <iterator>
 #include <string>
 
-#include "../core/fake_services.h"
 #include "codepage/cp1251.h"
 #include "protocol/csv.h"
 #include "protocol/summary.h"
 #include "report/output.h"
 #include "report/record.h"
 #include "report/report.h"
+#include "testkit/fake_services.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {

@@ -7,48 +7,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <unistd.h>
 
 #include "shell/startup.h"
+#include "testkit/bmp_writer.h"
+#include "testkit/folders.h"
 
 namespace tavrik::testing {
 
-// Writes a 24-bit bottom-up Windows bitmap; `pixel(x, y)` gives 0xRRGGBB, y from the top.
-inline void WriteBmp24(const std::filesystem::path& path, int width, int height,
-                       const std::function<std::uint32_t(int, int)>& pixel) {
-  const int stride = (width * 3 + 3) & ~3;
-  const std::uint32_t data_size = static_cast<std::uint32_t>(stride * height);
-  std::vector<std::uint8_t> out(54 + data_size, 0);
-  auto put32 = [&](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-  };
-  out[0] = 'B';
-  out[1] = 'M';
-  put32(2, static_cast<std::uint32_t>(out.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<std::uint32_t>(width));
-  put32(22, static_cast<std::uint32_t>(height));
-  out[26] = 1;
-  out[28] = 24;
-  put32(34, data_size);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = &out[54 + static_cast<std::size_t>(height - 1 - y) * stride];
-    for (int x = 0; x < width; ++x) {
-      const std::uint32_t c = pixel(x, y);
-      row[3 * x] = c & 0xFF;
-      row[3 * x + 1] = (c >> 8) & 0xFF;
-      row[3 * x + 2] = (c >> 16) & 0xFF;
-    }
-  }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-}
+using testkit::StartFolder;
+using testkit::WriteBmp24;
 
 // Colours of the test sprites. Each glyph half of the font is filled with a colour that tells
 // its cell and half, so a test reads back which glyph landed where.
@@ -109,25 +76,6 @@ inline void WriteFixtureGraphics(const std::filesystem::path& dir, const Fixture
     return GlyphColour(cell, (x % cw) >= cw / 2);
   });
 }
-
-// A unique start folder with "Графика" and "Отчет", removed afterwards.
-class StartFolder {
- public:
-  StartFolder() {
-    namespace fs = std::filesystem;
-    static int counter = 0;
-    path_ = fs::temp_directory_path() /
-            ("tavrik_shell_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::remove_all(path_);
-    fs::create_directories(path_ / fs::u8path("Отчет"));
-  }
-  ~StartFolder() { std::filesystem::remove_all(path_); }
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path graphics() const { return path_ / std::filesystem::u8path("Графика"); }
-
- private:
-  std::filesystem::path path_;
-};
 
 // A form started offscreen on the fixture graphics.
 class FormTest : public ::testing::Test {

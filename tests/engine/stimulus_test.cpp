@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/level.h"
-#include "fake_services.h"
+#include "testkit/fake_services.h"
 
 namespace tavrik {
 namespace {

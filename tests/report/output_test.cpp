@@ -23,8 +23,9 @@
 #include <unistd.h>
 #endif
 
-#include "fake_services.h"
 #include "report/report_file.h"
+#include "testkit/fake_services.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {

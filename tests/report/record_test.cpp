@@ -20,9 +20,10 @@
 #include <string>
 
 #include "codepage/cp1251.h"
-#include "fake_services.h"
 #include "report/report.h"
 #include "report/report_file.h"
+#include "testkit/fake_services.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {

@@ -3,14 +3,17 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "display/display.h"
-#include "shell_fixture.h"
+#include "testkit/bmp_writer.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {
 
-using testing::StartFolder;
-using testing::WriteBmp24;
+using testkit::StartFolder;
+using testkit::WriteBmp24;
 
 // A colour as the back buffer holds it (5-6-5 loses low bits).
 std::uint32_t AsStored(const DisplayDevice& d, std::uint32_t rgb) {

@@ -16,11 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "../core/fake_services.h"
 #include "codepage/cp1251.h"
 #include "input/hand_keys.h"
 #include "input/handlers.h"
 #include "report/report.h"
+#include "testkit/fake_services.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {

@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "codepage/cp1251.h"
-#include "fake_services.h"
 #include "input/hand_keys.h"
 #include "report/report.h"
+#include "testkit/fake_services.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {

@@ -11,12 +11,12 @@
 #include <functional>
 #include <random>
 
-#include "bmp_fixtures.h"
+#include "testkit/bmp_writer.h"
 
 namespace tavrik {
 namespace {
 
-using namespace bmp_fixture;
+using namespace testkit;
 
 std::string HexColour(std::uint32_t c) {
   char text[16];

@@ -16,9 +16,10 @@
 #include "engine/geometry.h"
 #include "engine/level.h"
 #include "engine/stimulus.h"
-#include "fake_services.h"
 #include "input/hand_keys.h"
 #include "input/handlers.h"
+#include "testkit/fake_services.h"
+#include "testkit/shipped_layout.h"
 
 namespace tavrik {
 namespace {
@@ -39,13 +40,7 @@ class TimingRecordTest : public ::testing::Test {
   void SetUp() override {
     ResetSession(s);
     fakes = testkit::InstallFakes(s);
-    // The shipped layout: ball 40 by 40, frames 64 by 64, track radius 180 about (400, 300).
-    s.CenterX = 400;
-    s.CenterY = 300;
-    s.BallWidth = s.BallHeight = 40;
-    s.FrameCellWidth = 64;
-    s.FrameHeight = 64;
-    PlaceTrack(s);
+    testkit::UseShippedLayout(s);
     s.services.WriteReport = [](SessionState&) {};
   }
 

@@ -1,127 +1,14 @@
-// A small in-memory writer of Windows bitmap files for tests: any header kind, bit depth,
-// compression and row order from a picture given as 0x00RRGGBB pixels, plus byte patch helpers
-// for making broken files out of good ones. Header-only; no dependency on the decoder's code
-// besides the DecodedBitmap type used as the picture.
-#pragma once
+// The bitmap writer of bmp_writer.h.
+#include "testkit/bmp_writer.h"
 
-#include <cstddef>
-#include <cstdint>
+#include <fstream>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-#include "display/bmp.h"
+namespace tavrik::testkit {
 
-namespace tavrik {
-namespace bmp_fixture {
-
-using Bytes = std::vector<std::uint8_t>;
-
-enum class BmpHeader { kCore, kInfo, kV2, kV3, kV4, kV5, kOs2Short, kOs2 };
-
-inline int HeaderBytes(BmpHeader h) {
-  switch (h) {
-    case BmpHeader::kCore:
-      return 12;
-    case BmpHeader::kInfo:
-      return 40;
-    case BmpHeader::kV2:
-      return 52;
-    case BmpHeader::kV3:
-      return 56;
-    case BmpHeader::kV4:
-      return 108;
-    case BmpHeader::kV5:
-      return 124;
-    case BmpHeader::kOs2Short:
-      return 16;
-    case BmpHeader::kOs2:
-      return 64;
-  }
-  return 0;
-}
-
-constexpr std::uint32_t kBiRgb = 0;
-constexpr std::uint32_t kBiRle8 = 1;
-constexpr std::uint32_t kBiRle4 = 2;
-constexpr std::uint32_t kBiBitfields = 3;
-constexpr std::uint32_t kBiAlphaBitfields = 6;
-
-// Byte offsets of header fields that tests patch (the core header has its own, 16-bit, layout).
-constexpr std::size_t kOffBitsAt = 10;
-constexpr std::size_t kHeaderSizeAt = 14;
-constexpr std::size_t kWidthAt = 18;
-constexpr std::size_t kHeightAt = 22;
-constexpr std::size_t kPlanesAt = 26;
-constexpr std::size_t kBppAt = 28;
-constexpr std::size_t kCompressionAt = 30;
-constexpr std::size_t kColoursUsedAt = 46;
-constexpr std::size_t kRedMaskAt = 54;  // inside V2+ headers, or right after a 40-byte one
-
-struct BmpOptions {
-  BmpHeader header = BmpHeader::kInfo;
-  int bpp = 24;
-  std::uint32_t compression = kBiRgb;
-  bool top_down = false;
-  // Red, green, blue and alpha masks for 16 and 32 bits; all zero means the format's defaults.
-  std::uint32_t masks[4] = {0, 0, 0, 0};
-  // Bytes left between the palette and the pixel data.
-  std::size_t gap = 0;
-  // False writes biClrUsed 0 ("all 2^bpp colours") over a palette holding only those used.
-  bool write_colours_used = true;
-};
-
-inline void PutU16(Bytes& b, std::size_t at, std::uint32_t v) {
-  b.at(at) = static_cast<std::uint8_t>(v);
-  b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
-}
-inline void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void PutI32(Bytes& b, std::size_t at, std::int32_t v) {
-  PutU32(b, at, static_cast<std::uint32_t>(v));
-}
-inline std::uint32_t GetU32(const Bytes& b, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(b.at(at + i)) << (8 * i);
-  return v;
-}
-
-inline void AppendU16(Bytes& b, std::uint32_t v) {
-  b.resize(b.size() + 2);
-  PutU16(b, b.size() - 2, v);
-}
-inline void AppendU32(Bytes& b, std::uint32_t v) {
-  b.resize(b.size() + 4);
-  PutU32(b, b.size() - 4, v);
-}
-
-inline bool UsesBitfields(const BmpOptions& o) {
-  return o.compression == kBiBitfields || o.compression == kBiAlphaBitfields;
-}
-
-// The masks a writer of this depth uses: the caller's, or the format's defaults.
-inline void EffectiveMasks(const BmpOptions& o, std::uint32_t out[4]) {
-  for (int i = 0; i < 4; ++i) out[i] = o.masks[i];
-  if (o.masks[0] || o.masks[1] || o.masks[2]) return;
-  const bool sixteen = o.bpp == 16;
-  out[0] = sixteen ? 0x7C00 : 0x00FF0000;
-  out[1] = sixteen ? 0x03E0 : 0x0000FF00;
-  out[2] = sixteen ? 0x001F : 0x000000FF;
-}
-
-// Puts an 8-bit channel value into a mask, rounding to the mask's width.
-inline std::uint32_t PackChannel(std::uint32_t value8, std::uint32_t mask) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (((mask >> shift) & 1) == 0) ++shift;
-  const std::uint64_t max = static_cast<std::uint64_t>(mask) >> shift;
-  return static_cast<std::uint32_t>((value8 * max + 127) / 255) << shift;
-}
-
-// Headers, palette, gap and the given pixel data (already in file order) as one file.
-inline Bytes AssembleBmp(const BmpOptions& o, int width, int height,
-                         const std::vector<std::uint32_t>& palette, const Bytes& pixel_data) {
+Bytes AssembleBmp(const BmpOptions& o, int width, int height,
+                  const std::vector<std::uint32_t>& palette, const Bytes& pixel_data) {
   const int header_size = HeaderBytes(o.header);
   const bool core = o.header == BmpHeader::kCore;
   std::uint32_t masks[4];
@@ -182,10 +69,7 @@ inline Bytes AssembleBmp(const BmpOptions& o, int width, int height,
   return f;
 }
 
-// RLE8/RLE4 data for rows of palette indices given bottom row first: runs of equal indices
-// (and for RLE4 alternating pairs of four or more) as encoded runs, other stretches of three or
-// more as absolute runs, shorter ones as runs of one; end of line between rows, end of bitmap.
-inline Bytes EncodeRle(const std::vector<std::vector<std::uint8_t>>& rows, bool rle4) {
+Bytes EncodeRle(const std::vector<std::vector<std::uint8_t>>& rows, bool rle4) {
   Bytes out;
   auto pair = [&](std::size_t n, std::uint8_t a, std::uint8_t b) {
     out.push_back(static_cast<std::uint8_t>(n));
@@ -247,13 +131,10 @@ inline Bytes EncodeRle(const std::vector<std::vector<std::uint8_t>>& rows, bool 
   return out;
 }
 
-// A whole file showing `picture` (top row first, 0x00RRGGBB). Indexed depths get a palette of
-// the picture's colours in order of first appearance; bits no colour mask covers are set to one
-// (alpha, the unused bit of 5-5-5, the fourth byte of 32-bit pixels) so a decoder that does not
-// ignore them shows it.
-inline Bytes WriteBmp(const DecodedBitmap& picture, const BmpOptions& o) {
-  const int w = picture.width;
-  const int h = picture.height;
+Bytes WriteBmp(int width, int height, const std::vector<std::uint32_t>& pixels,
+               const BmpOptions& o) {
+  const int w = width;
+  const int h = height;
   std::vector<std::uint32_t> palette;
   std::vector<std::vector<std::uint8_t>> index_rows;  // file order: bottom row first
   Bytes data;
@@ -265,7 +146,7 @@ inline Bytes WriteBmp(const DecodedBitmap& picture, const BmpOptions& o) {
     for (int r = 0; r < h; ++r) {
       std::vector<std::uint8_t> row;
       for (int x = 0; x < w; ++x) {
-        const std::uint32_t c = picture.pixels[static_cast<std::size_t>(picture_row(r) * w + x)];
+        const std::uint32_t c = pixels[static_cast<std::size_t>(picture_row(r) * w + x)];
         std::size_t k = 0;
         while (k < palette.size() && palette[k] != c) ++k;
         if (k == palette.size()) palette.push_back(c);
@@ -290,7 +171,7 @@ inline Bytes WriteBmp(const DecodedBitmap& picture, const BmpOptions& o) {
   for (int r = 0; r < h; ++r) {
     Bytes row(row_bytes, 0);
     for (int x = 0; x < w; ++x) {
-      const std::uint32_t c = picture.pixels[static_cast<std::size_t>(picture_row(r) * w + x)];
+      const std::uint32_t c = pixels[static_cast<std::size_t>(picture_row(r) * w + x)];
       if (o.bpp <= 8) {
         const std::uint8_t k = index_rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(x)];
         const int bit = x * o.bpp;
@@ -314,5 +195,19 @@ inline Bytes WriteBmp(const DecodedBitmap& picture, const BmpOptions& o) {
   return AssembleBmp(o, w, h, palette, data);
 }
 
-}  // namespace bmp_fixture
-}  // namespace tavrik
+bool WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(f);
+}
+
+void WriteBmp24(const std::filesystem::path& path, int width, int height,
+                const std::function<std::uint32_t(int, int)>& pixel) {
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) pixels.push_back(pixel(x, y));
+  WriteBytes(path, WriteBmp(width, height, pixels));
+}
+
+}  // namespace tavrik::testkit

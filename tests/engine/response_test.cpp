@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/stimulus.h"
-#include "fake_services.h"
+#include "testkit/fake_services.h"
 
 namespace tavrik {
 namespace {

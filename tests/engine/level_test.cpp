@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "codepage/cp1251.h"
-#include "fake_services.h"
+#include "testkit/fake_services.h"
 
 namespace tavrik {
 namespace {

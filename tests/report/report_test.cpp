@@ -19,8 +19,9 @@
 
 #include "codepage/cp1251.h"
 #include "engine/level.h"
-#include "fake_services.h"
 #include "report/report_file.h"
+#include "testkit/fake_services.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {

@@ -10,13 +10,14 @@
 #include <string>
 
 #include "display/display.h"
-#include "shell_fixture.h"
+#include "testkit/bmp_writer.h"
+#include "testkit/folders.h"
 
 namespace tavrik {
 namespace {
 
-using testing::StartFolder;
-using testing::WriteBmp24;
+using testkit::StartFolder;
+using testkit::WriteBmp24;
 
 constexpr int kW = 37, kH = 23;
 constexpr std::uint32_t kMarker = 0x3366CC;
