@@ -5,8 +5,9 @@
 # 1. installs the Debian packages it needs (as root; otherwise prints the command),
 # 2. builds SDL2 for Windows into <build folder>/sdl2 (kept there: later runs only check it),
 # 3. configures and builds Tavrik1.exe and Tavrik2.exe in <build folder>; with --tests also
-#    GoogleTest (<build folder>/gtest) and the unit tests tests/core_tests.exe and
-#    tests/shell_tests.exe, which the Linux build runs under Wine (tests/wine),
+#    GoogleTest (<build folder>/gtest), the unit tests tests/core_tests.exe and
+#    tests/shell_tests.exe, which the Linux build runs under Wine (tests/wine), and
+#    tests/hold_file.exe, which holds a file open there as a spreadsheet does,
 # 4. lays out the program folder in <build folder>/Tavrik and packs it as
 #    <build folder>/Tavrik-windows-x64.zip: the two programs, tavrik-protocol.exe, "Графика" with
 #    the seven bitmaps, an empty "Отчет" and README.txt for the examiner.
@@ -40,7 +41,7 @@ targets=(Tavrik1 Tavrik2 tavrik-protocol)
 if [ "$tests" = ON ]; then
   JOBS=$jobs scripts/windows-gtest.sh "$build/gtest"
   prefixes="$prefixes;$build/gtest/prefix"
-  targets+=(core_tests shell_tests)
+  targets+=(core_tests shell_tests hold_file)
 fi
 
 cmake -S . -B "$build" \

@@ -6,6 +6,7 @@
 //   e2e_subject complete --folder DIR --artifacts DIR --run ./Tavrik2:abandon,linear,circular
 //   e2e_subject message-boxes --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject missing-bitmap --folder DIR --artifacts DIR --program ./Tavrik2
+//   e2e_subject pointer-at-start --folder DIR --artifacts DIR --program ./Tavrik2
 //   e2e_subject level-timing --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
 //   e2e_subject mode-restore --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
 //   e2e_subject mode-switch --folder DIR --artifacts DIR --program ./Tavrik2 --refresh 60
@@ -51,13 +52,16 @@ int Usage() {
                "--program ./TavrikN\n"
                "       e2e_subject complete --folder DIR --artifacts DIR "
                "--run ./TavrikN:test,test,... [--run ...]\n"
-               "       e2e_subject message-boxes|missing-bitmap --folder DIR --artifacts DIR "
-               "--program ./TavrikN\n"
+               "       e2e_subject message-boxes|missing-bitmap|pointer-at-start --folder DIR "
+               "--artifacts DIR --program ./TavrikN\n"
                "       e2e_subject level-timing|mode-restore|mode-switch --folder DIR "
                "--artifacts DIR --program ./TavrikN --refresh HZ\n"
                "tests: abandon, linear, circular, flash; linear+close or linear+sigterm (and so\n"
                "on) end the program on the finished test's screen instead of the last Space;\n"
                "linear+blocked-record (and so on) puts a folder where its press record file goes\n"
+               "and saves its rows separately; linear+held-retry and linear+held-separately (the\n"
+               "Windows programs) have hold_file.exe hold that file open, and retry once it lets\n"
+               "go, or save the rows separately while it holds on\n"
                "--wine PREFIX: the programs are the Windows build's (./TavrikN.exe), run under\n"
                "Wine in PREFIX\n");
   return 2;
@@ -107,6 +111,8 @@ int main(int argc, char** argv) {
       MessageBoxes(options, program);
     } else if (scenario == "missing-bitmap" && !program.empty()) {
       MissingBitmap(options, program);
+    } else if (scenario == "pointer-at-start" && !program.empty()) {
+      PointerAtStart(options, program);
     } else if (scenario == "hand-keys" && !program.empty()) {
       HandKeysOnEveryLayout(options, program);
     } else if (scenario == "complete" && !runs.empty()) {

@@ -18,12 +18,14 @@
 namespace e2e {
 
 Program::Program(const std::string& start_folder, const std::string& executable,
-                 const std::string& stderr_path, const std::vector<std::string>& launcher)
+                 const std::string& stderr_path, const std::vector<std::string>& launcher,
+                 const std::vector<std::string>& arguments)
     : executable_(executable), stderr_path_(stderr_path) {
   const int err = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (err < 0) throw Failure("cannot create " + stderr_path);
   std::vector<std::string> command = launcher;
   command.push_back(executable);
+  command.insert(command.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& a : command) argv.push_back(a.data());
   argv.push_back(nullptr);

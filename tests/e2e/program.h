@@ -15,8 +15,10 @@ class Program {
   // `start_folder` as its working directory; standard error goes to `stderr_path`. A
   // `launcher` runs it instead when given (the Wine runner and its prefix for "./Tavrik2.exe"):
   // the executable is then its last argument, and the launcher's process is the program's.
+  // `arguments` follow the executable.
   Program(const std::string& start_folder, const std::string& executable,
-          const std::string& stderr_path, const std::vector<std::string>& launcher = {});
+          const std::string& stderr_path, const std::vector<std::string>& launcher = {},
+          const std::vector<std::string>& arguments = {});
   ~Program();  // kills the program if it still runs
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

@@ -120,27 +120,6 @@ std::string AppendedRecordRows(const ReportFolder& before, const ReportFolder& a
   return added;
 }
 
-std::string RecordRowsOnStandardError(const std::string& standard_error, const std::string& file) {
-  const std::string intro = file + ":\n";
-  const std::size_t at = standard_error.find(intro);
-  if (at == std::string::npos) {
-    throw Failure("the rows for " + file + " are not on standard error:\n" + standard_error);
-  }
-  std::size_t from = at + intro.size();
-  const std::string header = kPressRecordHeader;
-  if (standard_error.compare(from, header.size(), header) != 0) {
-    throw Failure("the rows for " + file + " on standard error start without their header");
-  }
-  from += header.size();
-  // Every row ends in CR LF; the message that follows them does not.
-  std::size_t end = from;
-  for (std::size_t next; (next = standard_error.find('\n', end)) != std::string::npos &&
-                         next > end && standard_error[next - 1] == '\r';) {
-    end = next + 1;
-  }
-  return standard_error.substr(from, end - from);
-}
-
 void CheckPressRows(const std::string& rows, int test_kind, const std::string& name,
                     const std::string& date_time, const Subject& subject) {
   const std::string file = PressRecordFileName(test_kind);

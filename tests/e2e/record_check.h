@@ -21,10 +21,6 @@ extern const char kFrameRecordHeader[];
 std::string AppendedRecordRows(const ReportFolder& before, const ReportFolder& after,
                                const std::string& file, const std::string& header);
 
-// The rows that the program wrote to standard error for `file` (a path ending in that name)
-// because it could not write them there: the header and the rows after it.
-std::string RecordRowsOnStandardError(const std::string& standard_error, const std::string& file);
-
 // The press rows of one test by `name` (UTF-8), dated `date_time` as line 2 of its report block:
 // one row per press of `subject`, in order, with its hand and planned outcome; a hit in the cycle
 // the subject answered; the signed error within 2 ms and a frame of the subject's own (its press

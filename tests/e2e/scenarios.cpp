@@ -193,6 +193,70 @@ void ReadRecordBack(const std::string& report_dir) {
   }
 }
 
+// The examiner's question after a test whose file `file` could not be written, as the program
+// also puts it on standard error: it starts "Не удалось записать" and names the file, with
+// `cause` (when given) after its path.
+void CheckAskedAbout(const std::string& standard_error, const std::string& file,
+                     const std::string& cause) {
+  const std::size_t asked = standard_error.find("Не удалось записать");
+  if (asked == std::string::npos) {
+    throw Failure("no message that starts \"Не удалось записать\" for " + file +
+                  "; standard error:\n" + standard_error);
+  }
+  const std::string named = "/" + file + ": ";
+  const std::size_t at = standard_error.find(named, asked);
+  if (at == std::string::npos) {
+    throw Failure("the message does not name " + file + " (\"" + named + "\"):\n" +
+                  standard_error.substr(asked));
+  }
+  if (standard_error.compare(at + named.size(), cause.size(), cause) != 0) {
+    throw Failure("the message does not give " + file + " the cause \"" + cause + "\":\n" +
+                  standard_error.substr(asked));
+  }
+}
+
+// After «Сохранить отдельно» (Esc on the box `asking`): the message that says where the files
+// went, shown once they are there.
+Box WaitForSavedSeparately(XSession& x, Program& program, const std::string& asking) {
+  const double until = Elapsed() + 10;
+  while (program.StandardError().find("Сохранено отдельно:") == std::string::npos) {
+    if (Elapsed() > until) {
+      throw Failure("Esc on the box " + asking +
+                    " was not followed within 10 s by a message that starts \"Сохранено "
+                    "отдельно:\"; standard error:\n" +
+                    program.StandardError());
+    }
+    program.CheckRunning("after Esc on the box " + asking);
+    Pause(0.05);
+  }
+  return WaitForMessageBox(x, program, "saying where the files were saved", 10);
+}
+
+// The files in `after` that were not in `before` and are none of the three files of the test,
+// nor the protocol's summary, index and folder, which the first completed test makes.
+std::vector<std::string> FilesMadeBeside(const ReportFolder& before, const ReportFolder& after,
+                                         int kind) {
+  std::vector<std::string> made;
+  for (const auto& [name, bytes] : after.files) {
+    if (before.files.count(name) || name == ReportFileName(kind) ||
+        name == PressRecordFileName(kind) || name == FrameRecordFileName(kind) ||
+        name == "Сводка.csv" || name == "Протоколы.html" || name == "Протоколы") {
+      continue;
+    }
+    made.push_back(name);
+  }
+  return made;
+}
+
+// The side file of `file` for a test dated `date_time` ("dd.mm.yyyy HH:MM:SS"):
+// "<stem> <yyyy-mm-dd HH-MM-SS><ext>", which sorts by date in a folder listing.
+std::string SideFileName(const std::string& file, const std::string& date_time) {
+  const std::size_t dot = file.rfind('.');
+  return file.substr(0, dot) + " " + date_time.substr(6, 4) + "-" + date_time.substr(3, 2) + "-" +
+         date_time.substr(0, 2) + " " + date_time.substr(11, 2) + "-" + date_time.substr(14, 2) +
+         "-" + date_time.substr(17, 2) + file.substr(dot);
+}
+
 class Run {
  public:
   Run(const ScenarioOptions& o, XSession& x, const ProgramRun& run, const std::string& name,
@@ -280,12 +344,24 @@ class Run {
   // write the same block before the program ends.
   enum class Ending { kSpace, kWindowClosed, kTerminated };
 
-  // A whole test by the scripted subject, its report block and its timing record. With
-  // `blocked_record` a folder stands where the press record file would be created, so that the
-  // program cannot write it: the block and the level rows must be written all the same, the
-  // examiner told which file it is, and the press rows be on standard error.
+  // What stands in the way of the press record file when the test ends. A folder where the
+  // file would be made: it cannot be written however often it is tried, and the rows go to a
+  // side file with «Сохранить отдельно» (Esc). For the Windows program, another program that has
+  // the file open as a spreadsheet does (hold_file.exe): it lets go while the examiner is asked,
+  // and «Повторить» (Return) writes the rows there; or it holds on, and «Сохранить отдельно»
+  // puts them in a side file while the held file stays as it was. Either way the report block
+  // and the level rows are written at once, beside it.
+  enum class Obstacle { kNone, kFolder, kHeldThenRetry, kHeldSaveSeparately };
+
+  // A whole test by the scripted subject, its report block and its timing record, each file
+  // read back as the examiner finds it.
   void Complete(int kind, bool check_held_keys, Ending ending = Ending::kSpace,
-                bool blocked_record = false) {
+                Obstacle obstacle = Obstacle::kNone) {
+    const std::string press_file = PressRecordFileName(kind);
+    const bool held =
+        obstacle == Obstacle::kHeldThenRetry || obstacle == Obstacle::kHeldSaveSeparately;
+    std::unique_ptr<Program> holder;
+    if (held) holder = Hold("Отчет/" + press_file);
     ChooseTest(kind);
     if (check_held_keys) CheckHeldKeys(kind);
     const TestPlan plan = PlanFor(kind);
@@ -315,9 +391,10 @@ class Run {
           std::to_string(l) + "-10 and " + std::to_string(r) + "-10 as planned");
     }
 
-    const std::string press_file = PressRecordFileName(kind);
     const std::string blocked = ReportDir(options_) + "/" + press_file;
-    if (blocked_record) std::filesystem::create_directory(std::filesystem::u8path(blocked));
+    if (obstacle == Obstacle::kFolder) {
+      std::filesystem::create_directory(std::filesystem::u8path(blocked));
+    }
     const ReportFolder before = ReportFolder::Read(ReportDir(options_));
     const std::time_t from = std::time(nullptr);
     if (ending == Ending::kSpace) {
@@ -340,16 +417,29 @@ class Run {
       after = ReportFolder::Read(ReportDir(options_));
     }
     const std::time_t to = std::time(nullptr);
-    if (blocked_record) {
-      WaitForMessageBox(x_, program_, "for the record file that cannot be written", 10);
-      x_.Tap("Return");
-      CheckBoxClosed(x_, "Return", "for the record file that cannot be written");
-      const std::string said = "/" + press_file + ": " + std::strerror(EISDIR);
-      if (program_.StandardError().find(said) == std::string::npos) {
-        throw Failure("the examiner was not told that " + press_file + " cannot be written (\"" +
-                      said + "\"); standard error:\n" + program_.StandardError());
+    if (obstacle != Obstacle::kNone) {
+      const std::string asking = held ? "asking about the record file another program holds"
+                                      : "asking about the record file that cannot be written";
+      WaitForMessageBox(x_, program_, asking, 10);
+      CheckAskedAbout(program_.StandardError(), press_file,
+                      held ? "файл открыт в другой программе, например в Excel: закройте его" : "");
+      Log(program_.Name() + ": the examiner is asked what to do with " + press_file);
+      if (obstacle == Obstacle::kHeldThenRetry) {
+        // Nothing of this test may have reached the file while it was held.
+        const ReportFolder asked = ReportFolder::Read(ReportDir(options_));
+        if (asked.files.at(press_file) != before.files.at(press_file)) {
+          throw Failure(press_file + " changed while another program held it open");
+        }
+        Release(*holder);
+        x_.Tap("Return");
+        CheckBoxClosed(x_, "Return", asking);
+      } else {
+        x_.Tap("Escape");
+        WaitForSavedSeparately(x_, program_, asking);
+        x_.Tap("Return");
+        CheckBoxClosed(x_, "Return", "saying where the files were saved");
+        if (holder) Release(*holder);
       }
-      Log(program_.Name() + ": the message names " + press_file + " and why");
       // The box took the pointer over; a move puts the menu's pointer back where the mouse is.
       x_.MoveMouse(400, menu_y_ + 1);
       x_.MoveMouse(400, menu_y_);
@@ -357,6 +447,10 @@ class Run {
     if (ending == Ending::kSpace) {
       screens_.WaitFor(ScreenSetup::Menu(400, static_cast<float>(menu_y_), menu_button_),
                        "the menu after the report", 10);
+      if (!x_.DialogBoxes("Tavrik").empty()) {
+        throw Failure("a message box is shown on the menu after the report; standard error:\n" +
+                      program_.StandardError());
+      }
     } else {
       int code = -1;
       if (!program_.WaitEnd(10, &code)) {
@@ -370,13 +464,27 @@ class Run {
     }
     Pause(0.2);  // anything written after the first bytes would show now
     after = ReportFolder::Read(ReportDir(options_));
-    const std::string block = CheckAppendedBlock(before, after, kind, name_, left, right, from, to);
+    // The side files apart, the folder must hold what it would have held without the obstacle.
+    const std::vector<std::string> side_files = FilesMadeBeside(before, after, kind);
+    ReportFolder own = after;
+    for (const std::string& side : side_files) own.files.erase(side);
+    const bool separately =
+        obstacle == Obstacle::kFolder || obstacle == Obstacle::kHeldSaveSeparately;
+    if (side_files.size() != (separately ? 1u : 0u)) {
+      throw Failure(std::to_string(side_files.size()) + " side files made where " +
+                    (separately ? "the press rows alone went to one" : "none belongs") +
+                    "; the report folder holds " + after.Listing());
+    }
+    const std::string block = CheckAppendedBlock(before, own, kind, name_, left, right, from, to);
     Log(program_.Name() + ": " + TestName(kind) + " report block appended to " + file +
         " as expected (" + std::to_string(left_total) + " left and " + std::to_string(right_total) +
         " right hits) after " + EndingName(ending));
 
     // Kept with the artifacts, to look at whatever the checks below find.
-    for (const std::string& f : {PressRecordFileName(kind), FrameRecordFileName(kind)}) {
+    std::vector<std::string> kept = side_files;
+    kept.push_back(press_file);
+    kept.push_back(FrameRecordFileName(kind));
+    for (const std::string& f : kept) {
       if (!after.files.count(f)) continue;
       std::ofstream(std::filesystem::u8path(options_.artifacts + "/" + f), std::ios::binary)
           << after.files.at(f);
@@ -385,13 +493,40 @@ class Run {
     const std::string prefix = ToCp1251("Дата и время: ");
     const std::size_t line2 = block.find("\r\n") + 2 + prefix.size();
     const std::string date_time = block.substr(line2, block.find("\r\n", line2) - line2);
-    const std::string press_rows =
-        blocked_record ? RecordRowsOnStandardError(program_.StandardError(), "/" + press_file)
-                       : AppendedRecordRows(before, after, press_file, kPressRecordHeader);
+    std::string press_rows;
+    if (separately) {
+      const std::string& side = side_files.front();
+      const std::string named = SideFileName(press_file, date_time);
+      if (side != named) {
+        throw Failure("the press rows went to \"" + side + "\", not to \"" + named +
+                      "\" (the test's date and time, as line 2 of its block gives them)");
+      }
+      if (program_.StandardError().find("Отчет/" + side) == std::string::npos) {
+        throw Failure("the message does not name the side file " + side + "; standard error:\n" +
+                      program_.StandardError());
+      }
+      // A new file of its own, whole: the byte-order mark, the header row and the test's rows.
+      press_rows = AppendedRecordRows(ReportFolder{}, after, side, kPressRecordHeader);
+      Log(program_.Name() + ": the press rows are in the side file " + side);
+    } else {
+      press_rows = AppendedRecordRows(before, own, press_file, kPressRecordHeader);
+    }
     CheckPressRows(press_rows, kind, name_, date_time, subject);
-    CheckLevelRows(AppendedRecordRows(before, after, FrameRecordFileName(kind), kFrameRecordHeader),
+    CheckLevelRows(AppendedRecordRows(before, own, FrameRecordFileName(kind), kFrameRecordHeader),
                    kind, name_, date_time);
-    if (blocked_record) {
+    if (obstacle == Obstacle::kHeldSaveSeparately &&
+        own.files.at(press_file) != before.files.at(press_file)) {
+      throw Failure(press_file + " changed although its rows were saved separately");
+    }
+    if (obstacle == Obstacle::kHeldThenRetry) {
+      Log(program_.Name() + ": «Повторить» wrote every press row to " + press_file + " once");
+    }
+    // Checked, and kept with the artifacts: taken away so that the folder is read back at the end
+    // as the record's readers know it, one press record per test kind.
+    for (const std::string& side : side_files) {
+      std::filesystem::remove(std::filesystem::u8path(ReportDir(options_) + "/" + side));
+    }
+    if (obstacle == Obstacle::kFolder) {
       if (!std::filesystem::is_empty(std::filesystem::u8path(blocked))) {
         throw Failure("something was written into the folder that stands where " + press_file +
                       " belongs");
@@ -419,6 +554,41 @@ class Run {
     if (!shots_ || shots_taken_.count(name)) return;
     shots_taken_.insert(name);
     screens_.Screenshot(screen, name);
+  }
+
+  // Starts hold_file.exe on `relative` (a path from the start folder) and waits until it holds
+  // the file, as a spreadsheet holds the workbook it shows.
+  std::unique_ptr<Program> Hold(const std::string& relative) {
+    if (options_.launcher.empty()) {
+      throw Failure(
+          "a file held open as a spreadsheet holds it needs the Windows programs, run "
+          "under Wine (--wine)");
+    }
+    std::filesystem::remove(std::filesystem::u8path(options_.folder + "/" + kReleaseFile));
+    auto holder = std::make_unique<Program>(
+        options_.folder, "./hold_file.exe",
+        options_.artifacts + "/stderr-hold_file-" + std::to_string(++holds_) + ".txt",
+        options_.launcher, std::vector<std::string>{relative, kReleaseFile});
+    const double until = Elapsed() + 30;
+    while (holder->StandardError().find("holding ") == std::string::npos) {
+      if (Elapsed() > until) throw Failure("hold_file.exe did not hold " + relative + " in 30 s");
+      holder->CheckRunning("before it held " + relative);
+      Pause(0.05);
+    }
+    Log("hold_file.exe holds " + relative + " open, others allowed to read only");
+    return holder;
+  }
+
+  // Tells hold_file.exe to let go, and waits until it has closed the file and ended.
+  void Release(Program& holder) {
+    std::ofstream(std::filesystem::u8path(options_.folder + "/" + kReleaseFile)) << "now\n";
+    int code = -1;
+    if (!holder.WaitEnd(10, &code)) throw Failure("hold_file.exe did not let go within 10 s");
+    if (code != 0 || holder.StandardError().find("released ") == std::string::npos) {
+      throw Failure("hold_file.exe ended with exit code " + std::to_string(code) +
+                    "; its standard error:\n" + holder.StandardError());
+    }
+    Log("hold_file.exe let go of the file");
   }
 
   void TypeName(int kind) {
@@ -465,6 +635,8 @@ class Run {
   std::set<std::string> shots_taken_;
   int menu_y_ = 0;
   int menu_button_ = 0;
+  int holds_ = 0;  // hold_file.exe started so far
+  static constexpr const char* kReleaseFile = "hold_file-release";
 };
 
 }  // namespace
@@ -486,19 +658,27 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
     bool ended = false;
     for (const std::string& item : pr.tests) {
       if (ended) throw Failure("nothing can follow a test that ends the program: " + item);
-      // "<test>+close" and "<test>+sigterm" leave the finished test by ending the program.
+      // "<test>+close" and "<test>+sigterm" leave the finished test by ending the program;
+      // "+blocked-record", "+held-retry" and "+held-separately" put an obstacle in the way of
+      // its press record file (Run::Obstacle).
       const std::size_t plus = item.find('+');
       const std::string test = item.substr(0, plus);
       const std::string how = plus == std::string::npos ? "" : item.substr(plus + 1);
       if (test == "abandon" && how.empty()) {
         run.Abandon();
       } else if ((test == "linear" || test == "circular" || test == "flash") &&
-                 (how.empty() || how == "close" || how == "sigterm" || how == "blocked-record")) {
+                 (how.empty() || how == "close" || how == "sigterm" || how == "blocked-record" ||
+                  how == "held-retry" || how == "held-separately")) {
         const int kind = test == "circular" ? 1 : test == "linear" ? 2 : 3;
         const Run::Ending ending = how == "close"     ? Run::Ending::kWindowClosed
                                    : how == "sigterm" ? Run::Ending::kTerminated
                                                       : Run::Ending::kSpace;
-        run.Complete(kind, !held_checked, ending, how == "blocked-record");
+        const Run::Obstacle obstacle = how == "blocked-record" ? Run::Obstacle::kFolder
+                                       : how == "held-retry"   ? Run::Obstacle::kHeldThenRetry
+                                       : how == "held-separately"
+                                           ? Run::Obstacle::kHeldSaveSeparately
+                                           : Run::Obstacle::kNone;
+        run.Complete(kind, !held_checked, ending, obstacle);
         held_checked = true;
         completed_any = true;
         ended = ending != Run::Ending::kSpace;
@@ -803,15 +983,28 @@ void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
   XSession x;
   MissingBitmapBoxes(options, x, program);
 
-  // A report folder that cannot be made: a file stands in its place.
+  // A report folder that cannot be made: a file stands in its place. The program is given a
+  // home folder of its own, where «Сохранить отдельно» must put what it could not write.
   fs::remove_all(fs::u8path(ReportDir(options)));
   { std::ofstream(fs::u8path(ReportDir(options))) << "not a folder"; }
+  const std::string home = fs::u8path(options.folder).parent_path().u8string() + "/home";
+  fs::create_directories(fs::u8path(home));
+  const char* own_home = std::getenv("HOME");
+  const std::string kept_home = own_home ? own_home : "";
+  setenv("HOME", home.c_str(), 1);
   ProgramRun pr{program, {}};
-  Run run(options, x, pr, "Иван Петров", true);
+  const std::string name = "Иван Петров";
+  Run run(options, x, pr, name, true);
+  if (own_home) {
+    setenv("HOME", kept_home.c_str(), 1);
+  } else {
+    unsetenv("HOME");
+  }
   run.Start();
   run.ChooseTest(2);
   // Nobody answers. Space does nothing while a level runs, and goes on when it is done; after the
   // last level it tries to write the report, which fails with a message box.
+  const std::time_t from = std::time(nullptr);
   const double until = Elapsed() + 120;
   while (x.DialogBoxes("Tavrik").empty()) {
     if (Elapsed() > until) throw Failure("the linear test never came to its report");
@@ -819,17 +1012,188 @@ void MessageBoxes(const ScenarioOptions& options, const std::string& program) {
     x.Tap("space");
     Pause(0.5);
   }
-  const Box box = WaitForMessageBox(x, run.Prog(), "for the report that cannot be written", 5);
+  const std::time_t to = std::time(nullptr);
+  const std::string asking = "asking about the report that cannot be written";
+  const Box box = WaitForMessageBox(x, run.Prog(), asking, 5);
   // Kept with the artifacts, to look at.
   SavePng(x.Grab(box), options.artifacts + "/report-failure-box.png");
-  x.Tap("Return");
-  CheckBoxClosed(x, "Return", "for the report that cannot be written");
-  const std::string err = run.Prog().StandardError();
-  if (err.find("Испытание № 4    ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ") == std::string::npos) {
-    throw Failure("the unwritten block is not on standard error:\n" + err);
+  const std::string asked = run.Prog().StandardError();
+  if (asked.find("Сохранено отдельно:") != std::string::npos) {
+    throw Failure("the first message after the test is not the question:\n" + asked);
   }
-  Log("Return closed the report failure's box; the block is on standard error");
+  for (const std::string& file :
+       {ReportFileName(2), PressRecordFileName(2), FrameRecordFileName(2)}) {
+    CheckAskedAbout(asked, file, "");
+  }
+  Log("the box asks what to do with the three files that cannot be written");
+  x.Tap("Escape");
+  const Box saved_box = WaitForSavedSeparately(x, run.Prog(), asking);
+  SavePng(x.Grab(saved_box), options.artifacts + "/saved-separately-box.png");
+  const std::string err = run.Prog().StandardError();
+  const std::string said = err.substr(err.find("Сохранено отдельно:"));
+  x.Tap("Return");
+  CheckBoxClosed(x, "Return", "saying where the files were saved");
+
+  // The three parts whole in the home folder, each once in a file of its own, named with the
+  // test's date and time, and the message names each. (The protocol's files go there too; its
+  // own tests look at them.)
+  const ReportFolder in_home = ReportFolder::Read(home);
+  ReportFolder parts;  // by the name of the file each part belongs in
+  for (const std::string& own :
+       {ReportFileName(2), PressRecordFileName(2), FrameRecordFileName(2)}) {
+    const std::size_t dot = own.rfind('.');
+    const std::string stem = own.substr(0, dot) + " ", ext = own.substr(dot);
+    int found = 0;
+    for (const auto& [file, bytes] : in_home.files) {
+      if (file.size() > stem.size() + ext.size() && file.compare(0, stem.size(), stem) == 0 &&
+          file.compare(file.size() - ext.size(), ext.size(), ext) == 0) {
+        parts.files[own] = bytes;
+        ++found;
+      }
+    }
+    if (found != 1) {
+      throw Failure("the home folder holds " + std::to_string(found) + " side files of " + own +
+                    ", not one: " + in_home.Listing());
+    }
+  }
+  const std::string block =
+      CheckAppendedBlock(ReportFolder{}, parts, 2, name, Results{}, Results{}, from, to);
+  const std::string prefix = ToCp1251("Дата и время: ");
+  const std::size_t line2 = block.find("\r\n") + 2 + prefix.size();
+  const std::string date_time = block.substr(line2, block.find("\r\n", line2) - line2);
+  for (const std::string& own :
+       {ReportFileName(2), PressRecordFileName(2), FrameRecordFileName(2)}) {
+    const std::string side = SideFileName(own, date_time);
+    if (!in_home.files.count(side)) {
+      throw Failure("no side file " + side + " in the home folder: " + in_home.Listing());
+    }
+    if (said.find(home + "/" + side) == std::string::npos) {
+      throw Failure("the message does not name " + home + "/" + side + ":\n" + said);
+    }
+  }
+  if (!AppendedRecordRows(ReportFolder{}, parts, PressRecordFileName(2), kPressRecordHeader)
+           .empty()) {
+    throw Failure("press rows for a test in which nothing was pressed");
+  }
+  CheckLevelRows(
+      AppendedRecordRows(ReportFolder{}, parts, FrameRecordFileName(2), kFrameRecordHeader), 2,
+      name, date_time);
+  // What was written is not also on standard error.
+  if (err.find("Испытание № 4    ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ,0 ") != std::string::npos) {
+    throw Failure("the block saved in the home folder is on standard error too:\n" + err);
+  }
+  Log("Esc saved the block and both record files whole in the home folder, and the message "
+      "names them; Return closed it");
   run.Quit();
+}
+
+// --- The pointer where it rests at start-up ------------------------------------------------------
+
+namespace {
+
+// Which buttons a lighting mask (bit k-1 for button k) lights, in words.
+std::string LitWords(int mask) {
+  if (mask == 0) return "no button";
+  std::vector<std::string> lit;
+  for (int k = 1; k <= 3; ++k) {
+    if (mask & (1 << (k - 1))) lit.push_back(std::to_string(k));
+  }
+  if (lit.size() == 1) return "button " + lit[0];
+  std::string words = "buttons " + lit[0];
+  for (std::size_t i = 1; i + 1 < lit.size(); ++i) words += ", " + lit[i];
+  return words + " and " + lit.back();
+}
+
+// The program started with the pointer resting at (x, y), which no motion follows: the first
+// menu frame it shows must light `lit` (0: none), and so must the frames after it. With
+// `click`, the pointer clicks as soon as the window is there, and again on the first frame:
+// neither may choose a test.
+void StartWithPointerAt(const ScenarioOptions& options, XSession& x, const std::string& program,
+                        int px, int py, int lit, const std::string& where, const std::string& tag,
+                        bool click) {
+  // Every lighting of the three buttons, drawn before the program starts so that its first
+  // frames are not missed.
+  Reference reference(options.folder, DepthOf(program));
+  std::vector<Image> menus;
+  for (int mask = 0; mask < 8; ++mask) {
+    ScreenSetup setup = ScreenSetup::Menu(static_cast<float>(px), static_cast<float>(py), 0);
+    for (int k = 1; k <= 3; ++k) setup.lit[k] = (mask >> (k - 1)) & 1;
+    menus.push_back(reference.Compose(setup));
+  }
+  const int expected = lit == 0 ? 0 : 1 << (lit - 1);
+  x.MoveMouse(px, py);
+
+  Program p(options.folder, program, options.artifacts + "/stderr-pointer-" + tag + ".txt",
+            options.launcher);
+  Screens screens(x, reference, p, options.artifacts);
+  const Box whole{0, 0, 800, 600};
+  bool clicked_early = !click;
+  int seen = -1;
+  Image first;
+  const double until = Elapsed() + 20;
+  while (seen < 0) {
+    if (Elapsed() > until) throw Failure("no menu within 20 s of the start, pointer " + where);
+    p.CheckRunning("before its first menu frame, pointer " + where);
+    if (!clicked_early && x.WindowShown("Tavrik")) {
+      x.Click();
+      clicked_early = true;
+      Log("clicked " + where + " as soon as the window was shown");
+    }
+    first = x.GrabScreen();
+    for (int mask = 0; mask < 8 && seen < 0; ++mask) {
+      if (screens.Matches(first, menus[static_cast<std::size_t>(mask)], whole)) seen = mask;
+    }
+    if (seen < 0) Pause(0.002);
+  }
+  if (click) x.Click();
+  if (seen != expected) {
+    const std::string files = SaveMismatch(first, menus[static_cast<std::size_t>(expected)],
+                                           options.artifacts, "first-menu-pointer-" + tag, 0);
+    throw Failure("with the pointer resting " + where + " the first menu frame lights " +
+                  LitWords(seen) + ", not " + LitWords(expected) + "; saved " + files);
+  }
+  Log("pointer resting " + where + ": the first menu frame lights " + LitWords(seen));
+  // The frames after it, a click or two later, are still that menu.
+  const double hold_until = Elapsed() + 1.5;
+  while (Elapsed() < hold_until) {
+    p.CheckRunning("on the menu, pointer " + where);
+    const Image now = x.GrabScreen();
+    if (!screens.Matches(now, menus[static_cast<std::size_t>(expected)], whole)) {
+      const std::string files = SaveMismatch(now, menus[static_cast<std::size_t>(expected)],
+                                             options.artifacts, "menu-pointer-" + tag, 0);
+      throw Failure("with the pointer resting " + where + (click ? " and clicked" : "") +
+                    " the menu did not stay as its first frame showed it; saved " + files);
+    }
+    Pause(0.05);
+  }
+  if (click) Log("clicks " + where + " on the first frames chose nothing");
+  QuitFromMenu(x, p);
+}
+
+}  // namespace
+
+void PointerAtStart(const ScenarioOptions& options, const std::string& program) {
+  XSession x;
+  if (x.ScreenWidth() != 800 || x.ScreenHeight() != 600) {
+    throw Failure(
+        "the pointer scenario needs an 800x600 screen, so that its pixels are the image's");
+  }
+  // Both cases are run whatever the first finds: each tells of another start-up state.
+  std::string failures;
+  for (const bool corner : {false, true}) {
+    try {
+      if (corner) {
+        StartWithPointerAt(options, x, program, 5, 5, 0, "at (5, 5)", "corner", true);
+      } else {
+        StartWithPointerAt(options, x, program, 400, static_cast<int>(ButtonCentreY(2)), 2,
+                           "over the second button", "over-button", false);
+      }
+    } catch (const Failure& f) {
+      Log(std::string("failed: ") + f.what());
+      failures += std::string(failures.empty() ? "" : "\nand ") + f.what();
+    }
+  }
+  if (!failures.empty()) throw Failure(failures);
 }
 
 void HandKeysOnEveryLayout(const ScenarioOptions& options, const std::string& program_name) {

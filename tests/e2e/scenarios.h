@@ -41,11 +41,18 @@ void CompleteSessions(const ScenarioOptions& options, const std::vector<ProgramR
 // The examiner's message boxes on a bare X server: a missing bitmap at start-up, and a report
 // that cannot be written at the end of a test (its folder is a file). Each box must fit the
 // screen and close with Enter or Esc; the program then ends (exit code 1) or goes on (the menu).
+// The report's box asks first; Esc («Сохранить отдельно») puts the block and both record files
+// whole in the home folder, and the message after it names them.
 void MessageBoxes(const ScenarioOptions& options, const std::string& program);
 
 // The first half of the above alone: the box for a missing bitmap, closed with Enter and with
 // Esc, each time ending the program with exit code 1.
 void MissingBitmap(const ScenarioOptions& options, const std::string& program);
+
+// The program started with the pointer resting where no motion follows: over «Круговая» (the
+// second button), which the first menu frame must show lit; and at (5, 5), the top-left corner,
+// where the first frame lights no button and a click on it chooses nothing.
+void PointerAtStart(const ScenarioOptions& options, const std::string& program);
 
 // On X.Org's dummy driver: the first level of the linear test must last 20 s within 1 %, the
 // display must run at `refresh_while_running` Hz meanwhile, and have its first mode back once

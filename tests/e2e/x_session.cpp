@@ -237,6 +237,25 @@ int XSession::CloseWindows(const std::string& title) {
   return asked;
 }
 
+bool XSession::WindowShown(const std::string& title) {
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  XErrorsTolerated tolerated(display_);
+  if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+    return false;
+  }
+  bool shown = false;
+  for (unsigned int i = 0; i < count && !shown; ++i) {
+    XWindowAttributes attributes{};
+    shown = WindowTitle(display_, children[i]) == title &&
+            XGetWindowAttributes(display_, children[i], &attributes) &&
+            attributes.map_state == IsViewable;
+  }
+  if (children) XFree(children);
+  return shown;
+}
+
 std::vector<Box> XSession::DialogBoxes(const std::string& title) {
   std::vector<Box> boxes;
   Window root = 0, parent = 0;

@@ -38,6 +38,9 @@ class XSession {
   // does (WM_DELETE_WINDOW). Returns how many windows were asked.
   int CloseWindows(const std::string& title);
 
+  // Whether a top-level window titled `title` is mapped and viewable now.
+  bool WindowShown(const std::string& title);
+
   // Where the dialog boxes titled `title` are shown: viewable top-level windows of that title
   // without a window class (SDL gives its own windows one, its message boxes none), or, for a
   // Windows program under Wine, those of them smaller than the screen.
