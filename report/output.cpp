@@ -141,7 +141,7 @@ std::string Title(const std::string& subject, const LocalTime& when) {
 }
 
 std::string AskText(const std::vector<Attempt>& attempts, const std::string& subject,
-                    const LocalTime& when, const ReportIo& io) {
+                    const LocalTime& when, const std::string& fallback, const ReportIo& io) {
   std::string text = "Не удалось записать " + Title(subject, when) + ":\n";
   bool any_damaged = false;
   for (const Attempt& a : attempts) {
@@ -152,7 +152,9 @@ std::string AskText(const std::vector<Attempt>& attempts, const std::string& sub
   text += "\nРезультаты хранятся в памяти программы.\n";
   text += "«Повторить» (Enter): записать ещё раз то, что не записалось";
   if (any_damaged) text += " (кроме файлов, которые не удалось вернуть к прежнему виду)";
-  text += ".\n«Сохранить отдельно» (Esc): записать это в новые файлы рядом с прежними.";
+  text += ".\n«Сохранить отдельно» (Esc): записать это в новые файлы рядом с прежними";
+  if (!fallback.empty()) text += ", а где туда писать нельзя, в папку " + fallback;
+  text += ".";
   return text;
 }
 
@@ -261,6 +263,9 @@ std::string FailureText(const WriteFailure& f, const ReportIo& io) {
     case EISDIR:
       words = "на месте файла стоит папка";
       break;
+    case ENOTDIR:
+      words = "на месте папки стоит файл";
+      break;
     default:
       break;
   }
@@ -297,6 +302,7 @@ std::string SeparateFileName(const std::string& file_name, const LocalTime& when
 std::string SaveOutputs(const std::vector<OutputPart>& parts, const std::string& subject,
                         const LocalTime& when, const SessionServices& services,
                         const ReportIo& io) {
+  const std::string fallback = io.fallback_folder ? io.fallback_folder() : std::string();
   std::vector<Attempt> attempts;
   for (const OutputPart& p : parts) {
     Attempt a;
@@ -315,7 +321,8 @@ std::string SaveOutputs(const std::vector<OutputPart>& parts, const std::string&
     }
     if (!any_failed) return "";
     if (!any_retryable) break;
-    if (services.AskSaveChoice(AskText(attempts, subject, when, io)) != SaveChoice::kRetry) {
+    if (services.AskSaveChoice(AskText(attempts, subject, when, fallback, io)) !=
+        SaveChoice::kRetry) {
       break;
     }
     for (Attempt& a : attempts) {
@@ -323,9 +330,8 @@ std::string SaveOutputs(const std::vector<OutputPart>& parts, const std::string&
     }
   }
 
-  // Each part that failed goes whole to a file of its own: beside its file, else in the folder
-  // that the report folder's failure leaves.
-  const std::string fallback = io.fallback_folder ? io.fallback_folder() : std::string();
+  // Each part that failed goes whole to a file of its own: beside its file, else in the fallback
+  // folder.
   std::string saved, nowhere, shown;
   bool streamed = false;
   const bool reaches = !io.error_stream_reaches || io.error_stream_reaches();

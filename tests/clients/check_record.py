@@ -43,6 +43,9 @@ DATE = re.compile(r"(\d\d)\.(\d\d)\.(\d{4}) (\d\d):(\d\d):(\d\d)")
 REPORT_FILES = {"Круговая", "Линейная", "Вспышка"}
 # The protocol's summary of every test, beside the record files; checked by tests/protocol.
 SUMMARY = "Сводка.csv"
+# The record files of the three tests; a folder also holds files saved apart when a record file
+# could not be written ("Линейная 2026-12-11 12-16-08.csv"), which belong to no report file.
+RECORDS = {t + end for t in ("Круговая", "Линейная", "Вспышка") for end in (".csv", "-кадры.csv")}
 
 
 class Bad(Exception):
@@ -104,7 +107,7 @@ def report_blocks(path):
 
 
 def check_with_python(folder):
-    files = sorted(f for f in os.listdir(folder) if f.endswith(".csv") and f != SUMMARY)
+    files = sorted(f for f in os.listdir(folder) if f in RECORDS)
     if not files:
         raise Bad(f"no record files in {folder}")
     for file in files:
@@ -185,7 +188,7 @@ def check_with_libreoffice(folder):
         print("soffice is not installed, so the files were not opened in LibreOffice; install it "
               "with: apt-get install --no-install-recommends libreoffice-calc-nogui")
         sys.exit(77)
-    files = sorted(f for f in os.listdir(folder) if f.endswith(".csv") and f != SUMMARY)
+    files = sorted(f for f in os.listdir(folder) if f in RECORDS)
     if not files:
         raise Bad(f"no record files in {folder}")
     with tempfile.TemporaryDirectory(prefix="tavrik-record-") as out:
