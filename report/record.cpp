@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codepage/cp1251.h"
+#include "protocol/csv.h"
 #include "report/report.h"
 
 namespace tavrik {
@@ -32,25 +33,13 @@ std::string Shortest(double value) {
   return Decimal(buffer, r.ptr);
 }
 
+// The record's fields are quoted and joined as the protocol's reader reads them back.
 std::string Field(const std::string& text) {
-  const bool outer_blank = !text.empty() && (text.front() == ' ' || text.back() == ' ');
-  if (!outer_blank && text.find_first_of(";\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
+  return protocol::CsvField(text);
 }
 
-// Joins the fields of one row and ends it.
 std::string Row(const std::vector<std::string>& fields) {
-  std::string row;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) row += ';';
-    row += fields[i];
-  }
-  return row + kCrLf;
+  return protocol::CsvRowText(fields);
 }
 
 const char* AnswerText(Answer a) {
